@@ -1,0 +1,91 @@
+# Shared by the run and test scripts: packages, builds, a virtual display and a
+# private Wine prefix. Source it; do not run it.
+
+VELLORA_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+VELLORA_BUILD=${VELLORA_BUILD:-$VELLORA_ROOT/build}
+
+VELLORA_PACKAGES=(cmake ninja-build g++ g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
+  wine wine64 xvfb xauth x11-utils xdotool imagemagick libboost1.81-dev googletest)
+
+log() { printf '==> %s\n' "$*" >&2; }
+
+# Installs whichever of the packages are missing (apt-get update first).
+ensure_packages() {
+  local missing=() p
+  for p in "${VELLORA_PACKAGES[@]}" "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  log "installing: ${missing[*]}"
+  local sudo=
+  [ "$(id -u)" -eq 0 ] || sudo=sudo
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+# The Windows program and its tests (cross-compiled).
+build_windows() {
+  cmake -S "$VELLORA_ROOT" -B "$VELLORA_BUILD/win" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$VELLORA_ROOT/cmake/mingw-w64-x86_64.cmake" >/dev/null
+  cmake --build "$VELLORA_BUILD/win"
+}
+
+# The platform-free code and its tests, natively under ASan and UBSan.
+build_host() {
+  cmake -S "$VELLORA_ROOT" -B "$VELLORA_BUILD/host" -G Ninja -DCMAKE_BUILD_TYPE=Debug >/dev/null
+  cmake --build "$VELLORA_BUILD/host"
+}
+
+VELLORA_XVFB_PID=
+# Starts Xvfb on the first free display and exports DISPLAY.
+start_xvfb() {
+  local n
+  for n in $(seq 90 150); do
+    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
+    Xvfb ":$n" -screen 0 1920x1080x24 -nolisten tcp >/dev/null 2>&1 &
+    VELLORA_XVFB_PID=$!
+    export DISPLAY=":$n"
+    local i
+    for i in $(seq 1 100); do
+      xdpyinfo >/dev/null 2>&1 && return 0
+      kill -0 "$VELLORA_XVFB_PID" 2>/dev/null || break
+      sleep 0.1
+    done
+    kill "$VELLORA_XVFB_PID" 2>/dev/null
+    VELLORA_XVFB_PID=
+  done
+  log "could not start Xvfb"
+  return 1
+}
+
+# A private 64-bit prefix inside the build tree, made once; the server stays up
+# for the run so later starts are quick.
+start_wine() {
+  export WINEPREFIX="$VELLORA_BUILD/wineprefix"
+  export WINEARCH=win64
+  export WINEDEBUG=-all
+  export WINEDLLOVERRIDES="mscoree,mshtml="
+  if [ ! -f "$WINEPREFIX/.vellora-ready" ]; then
+    log "preparing Wine prefix $WINEPREFIX"
+    rm -rf "$WINEPREFIX"
+    mkdir -p "$WINEPREFIX"
+    wineboot -i >/dev/null 2>&1
+    # A crash must fail the run at once, not wait on a dialog.
+    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+    wineserver -w
+    touch "$WINEPREFIX/.vellora-ready"
+  fi
+  wineserver -p
+  # Start Wine's background services now, detached from our output: started
+  # by the first test instead, they would hold ctest's pipes open forever.
+  wine wineboot </dev/null >/dev/null 2>&1
+}
+
+stop_all() {
+  if [ -n "${WINEPREFIX:-}" ]; then wineserver -k >/dev/null 2>&1 || true; fi
+  if [ -n "$VELLORA_XVFB_PID" ]; then
+    kill "$VELLORA_XVFB_PID" 2>/dev/null || true
+    wait "$VELLORA_XVFB_PID" 2>/dev/null || true
+    VELLORA_XVFB_PID=
+  fi
+}
