@@ -1,0 +1,140 @@
+// CWindowImpl: a window class implemented by a C++ class T.
+//
+// The class is registered once per T under a generated name, with the class
+// style, background and cursor that T::GetWndClassInfo() gives (the defaults
+// below unless T hides it). Messages reach T::ProcessWindowMessage; what it
+// leaves unhandled goes to DefWindowProcW. The object is attached from the
+// first message of its window (WM_GETMINMAXINFO comes before WM_NCCREATE) and
+// detached after the outermost message on WM_NCDESTROY has returned.
+#pragma once
+
+#include <windows.h>
+
+#include <cwchar>
+
+#include "framework/message_map.h"
+#include "framework/window.h"
+
+namespace fw {
+
+template <DWORD Style, DWORD ExStyle>
+struct CWinTraits {
+  static constexpr DWORD kStyle = Style;
+  static constexpr DWORD kExStyle = ExStyle;
+};
+
+struct WindowClassInfo {
+  UINT style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS;
+  HBRUSH background = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+  LPCWSTR cursor = IDC_ARROW;  // a system cursor
+};
+
+namespace detail {
+// The object whose window is being created on this thread, until its first
+// message attaches it.
+inline thread_local void* t_creating = nullptr;
+}  // namespace detail
+
+template <class T, class TBase = CWindowW, class TTraits = CWinTraits<0, 0>>
+class CWindowImpl : public TBase {
+ public:
+  CWindowImpl() = default;
+  CWindowImpl(const CWindowImpl&) = delete;
+  CWindowImpl& operator=(const CWindowImpl&) = delete;
+
+  // A window that outlives its object is cut loose first, so no message can
+  // reach the half-destroyed object, then destroyed.
+  virtual ~CWindowImpl() {
+    if (HWND hwnd = this->m_hWnd) {
+      ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+      this->m_hWnd = nullptr;
+      ::DestroyWindow(hwnd);
+    }
+  }
+
+  static WindowClassInfo GetWndClassInfo() { return {}; }
+
+  // Registers T's window class (once); the atom, or 0 with the last error set.
+  static ATOM RegisterWndClass() {
+    static ATOM atom = 0;
+    if (atom != 0) return atom;
+    static wchar_t name[40];
+    std::swprintf(name, 40, L"Vellora:%p", static_cast<void*>(&atom));
+    const WindowClassInfo info = T::GetWndClassInfo();
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.style = info.style;
+    wc.lpfnWndProc = &CWindowImpl::WindowProc;
+    wc.hInstance = ::GetModuleHandleW(nullptr);
+    wc.hCursor = info.cursor ? ::LoadCursorW(nullptr, info.cursor) : nullptr;
+    wc.hbrBackground = info.background;
+    wc.lpszClassName = name;
+    atom = ::RegisterClassExW(&wc);
+    return atom;
+  }
+
+  // Creates the window with T's traits unless a style is given.
+  HWND Create(HWND parent, const RECT* rect = nullptr, LPCWSTR text = nullptr, DWORD style = 0,
+              DWORD exStyle = 0, HMENU menu = nullptr) {
+    const ATOM atom = RegisterWndClass();
+    if (atom == 0) return nullptr;
+    if (style == 0) style = TTraits::kStyle;
+    if (exStyle == 0) exStyle = TTraits::kExStyle;
+    int x = CW_USEDEFAULT, y = CW_USEDEFAULT, cx = CW_USEDEFAULT, cy = CW_USEDEFAULT;
+    if (rect) {
+      x = rect->left;
+      y = rect->top;
+      cx = rect->right - rect->left;
+      cy = rect->bottom - rect->top;
+    }
+    detail::t_creating = static_cast<T*>(this);
+    const HWND hwnd = ::CreateWindowExW(exStyle, MAKEINTATOM(atom), text, style, x, y, cx, cy,
+                                        parent, menu, ::GetModuleHandleW(nullptr), nullptr);
+    detail::t_creating = nullptr;
+    return hwnd;
+  }
+
+  // The message map; true when a handler handled the message.
+  virtual bool ProcessWindowMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
+                                    LRESULT& result) = 0;
+
+  // Called once the window is gone and the object detached from it.
+  virtual void OnFinalMessage(HWND) {}
+
+ private:
+  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    auto* self = reinterpret_cast<CWindowImpl*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (!self && detail::t_creating) {
+      self = static_cast<T*>(detail::t_creating);
+      detail::t_creating = nullptr;
+      self->m_hWnd = hwnd;
+      ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    }
+    if (!self) return ::DefWindowProcW(hwnd, msg, wParam, lParam);
+
+    ++self->m_depth;
+    LRESULT result = 0;
+    bool handled = false;
+    try {
+      handled = self->ProcessWindowMessage(hwnd, msg, wParam, lParam, result);
+    } catch (...) {
+      // Nothing may unwind through the system's frames; a handler that failed
+      // leaves the message to the default procedure.
+      handled = false;
+    }
+    if (!handled) result = ::DefWindowProcW(hwnd, msg, wParam, lParam);
+    if (msg == WM_NCDESTROY) self->m_bDestroyed = true;
+    if (--self->m_depth == 0 && self->m_bDestroyed) {
+      self->m_bDestroyed = false;
+      ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+      self->m_hWnd = nullptr;
+      self->OnFinalMessage(hwnd);
+    }
+    return result;
+  }
+
+  unsigned m_depth = 0;       // messages of this window now being processed
+  bool m_bDestroyed = false;  // WM_NCDESTROY seen; detach when the outermost returns
+};
+
+}  // namespace fw
