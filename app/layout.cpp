@@ -1,0 +1,106 @@
+#include "app/layout.h"
+
+namespace vl {
+
+namespace {
+
+std::int32_t Narrow(std::int64_t v) noexcept { return static_cast<std::int32_t>(v); }
+
+// Widen (sign +1) or narrow (sign -1) `r` by `by` on `side`.
+Rect Grow(Rect r, int side, std::int32_t by, int sign) noexcept {
+  const std::int64_t d = std::int64_t{by} * sign;
+  switch (side) {
+    case Left: r.left = Narrow(r.left - d); break;
+    case Top: r.top = Narrow(r.top - d); break;
+    case Right: r.right = Narrow(r.right + d); break;
+    case Bottom: r.bottom = Narrow(r.bottom + d); break;
+    default: break;
+  }
+  return r;
+}
+
+}  // namespace
+
+int HitTest(const Rect& w, std::int32_t x, std::int32_t y) noexcept {
+  const std::int64_t px = x, py = y;
+  const int h = px < std::int64_t{w.left} + kSizingBorder     ? -1
+                : px >= std::int64_t{w.right} - kSizingBorder ? 1
+                                                              : 0;
+  const int v = py < std::int64_t{w.top} + kSizingBorder       ? -1
+                : py >= std::int64_t{w.bottom} - kSizingBorder ? 1
+                                                               : 0;
+  static constexpr int kCodes[3][3] = {
+      {kHitTopLeft, kHitLeft, kHitBottomLeft},
+      {kHitTop, kHitClient, kHitBottom},
+      {kHitTopRight, kHitRight, kHitBottomRight},
+  };
+  return kCodes[h + 1][v + 1];
+}
+
+int CursorForHitCode(int code) noexcept {
+  constexpr int kArrow = 32512, kSizeNWSE = 32642, kSizeNESW = 32643, kSizeWE = 32644,
+                kSizeNS = 32645;
+  switch (code) {
+    case kHitClient: return kArrow;
+    case kHitLeft:
+    case kHitRight: return kSizeWE;
+    case kHitTop:
+    case kHitBottom: return kSizeNS;
+    case kHitTopLeft:
+    case kHitBottomRight: return kSizeNWSE;
+    case kHitTopRight:
+    case kHitBottomLeft: return kSizeNESW;
+    default: return 0;
+  }
+}
+
+Point MinTrackSize(int direction, std::int32_t transparentEdge) noexcept {
+  const std::int32_t s = transparentEdge > 100 ? transparentEdge : 100;
+  const std::int32_t twice = Narrow(2 * std::int64_t{s});
+  switch (direction) {
+    case Left:
+    case Right: return {s, twice};
+    case Top:
+    case Bottom: return {twice, s};
+    default: return {twice, twice};
+  }
+}
+
+Rect ViewRectFor(const Rect& mirror, int direction, std::int32_t transparentEdge) noexcept {
+  return Grow(mirror, direction, transparentEdge, 1);
+}
+
+Rect MirrorRectFor(const Rect& view, int direction, std::int32_t transparentEdge) noexcept {
+  return Grow(view, direction, transparentEdge, -1);
+}
+
+Rect DefaultPlacement(const Rect& work, int direction, std::int32_t te) noexcept {
+  // 64-bit throughout: the work area comes from the system, the band from the
+  // registry; neither may make the arithmetic overflow.
+  const std::int64_t L = work.left, T = work.top, R = work.right, B = work.bottom, TE = te;
+  const std::int64_t W = R - L, H = B - T, qw = W / 4, qh = H / 4;
+  const std::int64_t x0 = L + (W - qw) / 2, y0 = T + (H - qh) / 2;
+  const std::int64_t cx = (L + R) / 2, cy = (T + B) / 2;
+  std::int64_t l, t, r, b;
+  switch (direction) {
+    case Top:
+      l = x0, r = x0 + qw, b = cy + qh;
+      t = cy + TE >= B ? B - 100 : cy + TE;
+      break;
+    case Right:
+      l = cx - qw, t = y0, b = y0 + qh;
+      r = cx - TE <= L ? L + 100 : cx - TE;
+      break;
+    case Bottom:
+      l = x0, t = cy - qh, r = x0 + qw;
+      b = cy - TE <= T ? T + 100 : cy - TE;
+      break;
+    default:  // Left, and any side the menu does not know
+      t = y0, r = cx + qw, b = y0 + qh;
+      l = cx + TE >= R ? R - 100 : cx + TE;
+      break;
+  }
+  return {Narrow(l), Narrow(t), Narrow(r), Narrow(b)};
+}
+
+}  // namespace vl

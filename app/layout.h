@@ -1,0 +1,48 @@
+// Where the mirror window and its view lie: the pure arithmetic of hit-testing,
+// minimum size, the view's band and the default placement. Platform-free.
+#pragma once
+
+#include <cstdint>
+
+#include "render/geometry.h"
+
+namespace vl {
+
+// Width of the sizing border inside the mirror window, on all four sides.
+inline constexpr std::int32_t kSizingBorder = 8;
+
+// Platform hit-test codes the mirror window reports.
+enum HitCode : int {
+  kHitClient = 1,
+  kHitLeft = 10,
+  kHitRight = 11,
+  kHitTop = 12,
+  kHitTopLeft = 13,
+  kHitTopRight = 14,
+  kHitBottom = 15,
+  kHitBottomLeft = 16,
+  kHitBottomRight = 17,
+};
+
+// The hit-test code of screen point (x, y) for a window with rectangle
+// `window`; left and top borders win in a window too small for both.
+int HitTest(const Rect& window, std::int32_t x, std::int32_t y) noexcept;
+
+// The system cursor id (IDC_*) for a hit-test code; 0 for codes with none.
+int CursorForHitCode(int code) noexcept;
+
+// Minimum tracking size of the mirror window.
+Point MinTrackSize(int direction, std::int32_t transparentEdge) noexcept;
+
+// The view's rectangle: the mirror window widened by the transparent band on
+// the reflected side.
+Rect ViewRectFor(const Rect& mirror, int direction, std::int32_t transparentEdge) noexcept;
+
+// The reverse: the mirror window inside a view rectangle.
+Rect MirrorRectFor(const Rect& view, int direction, std::int32_t transparentEdge) noexcept;
+
+// First-run placement: a quarter of the work area, its reflected edge (plus
+// the band) on the work area's centre line.
+Rect DefaultPlacement(const Rect& workArea, int direction, std::int32_t transparentEdge) noexcept;
+
+}  // namespace vl

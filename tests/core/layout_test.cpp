@@ -1,0 +1,104 @@
+#include "app/layout.h"
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+
+namespace vl {
+
+void PrintTo(const Rect& r, std::ostream* os);
+
+namespace {
+
+TEST(Layout, HitTestBordersAndCorners) {
+  const Rect w{100, 100, 400, 300};
+  const struct {
+    int x, y, code;
+  } cases[] = {
+      {107, 200, kHitLeft},
+      {108, 200, kHitClient},
+      {392, 200, kHitRight},
+      {391, 200, kHitClient},
+      {100, 100, kHitTopLeft},
+      {399, 299, kHitBottomRight},
+      {250, 292, kHitBottom},
+      {250, 291, kHitClient},
+      {250, 107, kHitTop},
+      {395, 105, kHitTopRight},
+      {101, 298, kHitBottomLeft},
+      // Outside the window still yields a border code, never "nowhere".
+      {50, 50, kHitTopLeft},
+      {500, 200, kHitRight},
+  };
+  for (const auto& c : cases) EXPECT_EQ(HitTest(w, c.x, c.y), c.code) << c.x << "," << c.y;
+}
+
+TEST(Layout, NarrowWindowLetsLeftAndTopWin) {
+  const Rect w{0, 0, 12, 12};                // borders overlap
+  EXPECT_EQ(HitTest(w, 6, 6), kHitTopLeft);  // also within the right/bottom border
+  EXPECT_EQ(HitTest(w, 8, 8), kHitBottomRight);
+  // A failed window query leaves an empty rectangle: a border code again.
+  EXPECT_EQ(HitTest(Rect{}, 0, 0), kHitTopLeft);
+}
+
+TEST(Layout, CursorPerHitCode) {
+  const struct {
+    int code, cursor;
+  } cases[] = {{1, 32512},  {10, 32644}, {11, 32644}, {12, 32645}, {15, 32645}, {13, 32642},
+               {17, 32642}, {14, 32643}, {16, 32643}, {0, 0},      {2, 0},      {18, 0}};
+  for (const auto& c : cases) EXPECT_EQ(CursorForHitCode(c.code), c.cursor) << c.code;
+}
+
+TEST(Layout, MinimumTrackingSize) {
+  EXPECT_EQ(MinTrackSize(Left, 50), (Point{100, 200}));
+  EXPECT_EQ(MinTrackSize(Right, 0), (Point{100, 200}));
+  EXPECT_EQ(MinTrackSize(Top, 50), (Point{200, 100}));
+  EXPECT_EQ(MinTrackSize(Bottom, 100), (Point{200, 100}));
+  EXPECT_EQ(MinTrackSize(7, 50), (Point{200, 200}));
+  EXPECT_EQ(MinTrackSize(Left, 150), (Point{150, 300}));  // only with an unclamped band
+}
+
+TEST(Layout, ViewBandOnTheReflectedSideAndBack) {
+  const Rect m{100, 100, 400, 300};
+  const struct {
+    int direction;
+    Rect view;
+  } cases[] = {{Left, {50, 100, 400, 300}},
+               {Top, {100, 50, 400, 300}},
+               {Right, {100, 100, 450, 300}},
+               {Bottom, {100, 100, 400, 350}},
+               {9, {100, 100, 400, 300}}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(ViewRectFor(m, c.direction, 50), c.view) << c.direction;
+    EXPECT_EQ(MirrorRectFor(c.view, c.direction, 50), m) << c.direction;
+  }
+  EXPECT_EQ(ViewRectFor(m, Left, 0), m);
+}
+
+TEST(Layout, DefaultPlacementPerSide) {
+  const Rect work{0, 0, 1920, 1040};
+  const struct {
+    int direction, te;
+    Rect expected;
+  } cases[] = {
+      {Left, 50, {1010, 390, 1440, 650}}, {Top, 50, {720, 570, 1200, 780}},
+      {Right, 50, {480, 390, 910, 650}},  {Bottom, 50, {720, 260, 1200, 470}},
+      {Left, 0, {960, 390, 1440, 650}},   {-1, 50, {1010, 390, 1440, 650}},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(DefaultPlacement(work, c.direction, c.te), c.expected) << c.direction;
+}
+
+TEST(Layout, DefaultPlacementKeepsAHundredPixelsWhenTheBandIsTooWide) {
+  // A tiny work area: the band would push the edge past the work area.
+  const Rect work{0, 0, 100, 80};
+  EXPECT_EQ(DefaultPlacement(work, Left, 60).left, 0);        // R - 100
+  EXPECT_EQ(DefaultPlacement(work, Right, 60).right, 100);    // L + 100
+  EXPECT_EQ(DefaultPlacement(work, Top, 60).top, -20);        // B - 100
+  EXPECT_EQ(DefaultPlacement(work, Bottom, 60).bottom, 100);  // T + 100
+  // Work areas left of and above the primary origin divide toward zero.
+  EXPECT_EQ(DefaultPlacement({-1921, -1081, -2, -1}, Left, 50), (Rect{-911, -676, -482, -406}));
+}
+
+}  // namespace
+}  // namespace vl
