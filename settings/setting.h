@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "render/geometry.h"
 #include "settings/window_setting.h"
@@ -51,6 +52,23 @@ class CSetting {
   // Frame bands of `rect` (the view's buffer, client coordinates) for
   // `direction`: the light list is painted first, the dark list over it.
   void CalcEdgeRects(const Rect& rect, int direction, RectList& light, RectList& dark) const;
+
+  // Registry store (Windows only, setting_store.cpp). Results are for tests
+  // and diagnostics; the program goes on whatever they are.
+  //
+  // Load: the settings key under the current user's application key. False
+  // when anything could not be read; each value that could not be read
+  // leaves its own field as it was. Raises my::CException only when the
+  // maker or product name string is missing from the resources.
+  bool Load();
+  // Save: writes every field there. False when any write failed.
+  bool Save() const;
+  // The work of Load and Save for the key `path` under `root` (placement in
+  // its "Window" subkey). LoadFrom changes nothing when the key is missing;
+  // otherwise it takes each well-formed value, then clamps. A stored
+  // Direction outside 0..3 is treated like an ill-typed value.
+  bool LoadFrom(const std::wstring& path, HKEY__* root);
+  bool SaveTo(const std::wstring& path, HKEY__* root) const;
 };
 
 extern CSetting g_setting;

@@ -1,0 +1,86 @@
+// The settings record's registry store: seven REG_DWORD values in the
+// settings key, the placement in its "Window" subkey.
+#include <windows.h>
+
+#include <cstdint>
+
+#include "settings/reg_key.h"
+#include "settings/setting.h"
+
+namespace vl {
+
+namespace {
+
+struct StoredValue {
+  const wchar_t* name;
+  std::int32_t CSetting::*field;
+};
+
+// In the order they are read and written.
+constexpr StoredValue kStoredValues[] = {
+    {L"Direction", &CSetting::Direction},
+    {L"Edge", &CSetting::Edge},
+    {L"ThinEdge", &CSetting::ThinEdge},
+    {L"TransparentEdge", &CSetting::TransparentEdge},
+    {L"RefreshRate", &CSetting::RefreshRate},
+    {L"EntireRefreshRate", &CSetting::EntireRefreshRate},
+    {L"AroundCursorDistance", &CSetting::AroundCursorDistance},
+};
+
+constexpr const wchar_t kWindowSubKey[] = L"\\Window";
+
+bool IsKnownDirection(std::int32_t d) noexcept { return d >= Left && d <= Bottom; }
+
+}  // namespace
+
+bool CSetting::LoadFrom(const std::wstring& path, HKEY root) {
+  try {
+    // Built first: once fields start changing nothing may throw, or the
+    // record would be left half-loaded and unclamped.
+    const std::wstring windowPath = path + kWindowSubKey;
+
+    CRegKey key;
+    // A missing key is a first run: keep everything, clamp nothing.
+    if (key.Open(root, path, KEY_READ) != ERROR_SUCCESS) return false;
+
+    bool result = true;
+    for (const StoredValue& v : kStoredValues) {
+      std::int32_t value = 0;
+      bool ok = key.QueryInt32(v.name, value) == ERROR_SUCCESS;
+      // No side but these four exists; any other number would leave the
+      // mirror without a reflected side.
+      if (ok && v.field == &CSetting::Direction) ok = IsKnownDirection(value);
+      if (ok) this->*v.field = value;
+      result = result && ok;
+    }
+
+    bool allPlacementRead = false;
+    if (!Window.Load(windowPath, std::wstring(), root, &allPlacementRead) || !allPlacementRead)
+      result = false;
+
+    ClampAll();
+    return result;
+  } catch (...) {
+    // Only building the subkey path can throw (out of memory), and that
+    // happens before anything changed.
+    return false;
+  }
+}
+
+bool CSetting::SaveTo(const std::wstring& path, HKEY root) const {
+  try {
+    const std::wstring windowPath = path + kWindowSubKey;
+    CRegKey key;
+    if (key.Create(root, path) != ERROR_SUCCESS) return false;
+
+    bool result = true;
+    // Every value is written even after a failure, so the others stay current.
+    for (const StoredValue& v : kStoredValues)
+      result = key.SetInt32(v.name, this->*v.field) == ERROR_SUCCESS && result;
+    return Window.Save(windowPath, std::wstring(), root) && result;
+  } catch (...) {
+    return false;  // out of memory building the subkey path
+  }
+}
+
+}  // namespace vl
