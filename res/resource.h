@@ -1,0 +1,16 @@
+/* Resource ids, shared by the C++ code and the resource scripts. Plain
+   #defines only: the resource compiler reads this file too. */
+#pragma once
+
+/* Resource languages, as plain numbers: windres cannot parse a LANGUAGE
+   statement whose operands come from the system headers' macros. */
+#define VL_LANG_ENGLISH 0x09          /* LANG_ENGLISH */
+#define VL_SUBLANG_ENGLISH 0x00       /* SUBLANG_NEUTRAL: every English locale */
+#define VL_LANG_JAPANESE 0x11         /* LANG_JAPANESE */
+#define VL_SUBLANG_JAPANESE 0x01      /* SUBLANG_JAPANESE_JAPAN */
+
+/* Strings */
+#define IDS_MAKER 129                 /* maker name, first part of the registry path */
+#define IDS_PRODUCT 130               /* product name: caption and registry path */
+#define IDS_ERR_LOAD_STRING 53632     /* args: system text, string id */
+#define IDS_ERR_STRING_TOO_LONG 53633 /* args: string id */

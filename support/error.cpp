@@ -1,0 +1,71 @@
+#include "support/error.h"
+
+#include <cwchar>
+
+#include "support/text.h"
+
+namespace my {
+
+std::wstring GetSystemErrorText(HRESULT hr) {
+  // Facility 8 (FACILITY_WIN32's older twin) carries a plain system error
+  // code in its low word; the system only knows that code.
+  const auto bits = static_cast<DWORD>(hr);
+  const DWORD id = (bits & 0x1FFF0000u) == 0x00080000u ? (bits & 0xFFFFu) : bits;
+  // Inserts are left as they stand: some system texts hold "%1", and without
+  // arguments to fill it the call would fail or read arguments that are not there.
+  wchar_t* buffer = nullptr;
+  const DWORD length = ::FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, id, LANG_USER_DEFAULT, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+  if (length != 0 && buffer) {
+    std::wstring text;
+    try {
+      text.assign(buffer, length);
+    } catch (...) {
+      ::LocalFree(buffer);
+      throw;
+    }
+    ::LocalFree(buffer);
+    return text;
+  }
+  if (buffer) ::LocalFree(buffer);
+  wchar_t hex[9];
+  std::swprintf(hex, 9, L"%lx", static_cast<unsigned long>(bits));
+  return L"Unknown HRESULT: " + std::wstring(hex);
+}
+
+std::wstring CSimpleErr::TrimmedSystemText(HRESULT code) {
+  std::wstring text;
+  TrimText(text, GetSystemErrorText(code), IsBlankOrReturn);
+  return text;
+}
+
+std::wstring CSimpleErr::FallbackText(std::int32_t number,
+                                      std::initializer_list<const wchar_t*> args) {
+  std::wstring text = L"Error " + std::to_wstring(number);
+  const wchar_t* separator = L": ";
+  for (const wchar_t* arg : args) {
+    text += separator;
+    text += arg;
+    separator = L"; ";
+  }
+  return text;
+}
+
+CException::CException(std::int32_t number, const std::wstring& text) noexcept {
+  try {
+    Set(number, text);
+  } catch (...) {
+    // Out of memory: keep the number, with whatever text was built.
+  }
+}
+
+CException::CException(std::int32_t number, HRESULT code, const std::wstring& text) noexcept {
+  try {
+    SetHr(number, code, text);
+  } catch (...) {
+    // Out of memory: keep the number and code, with whatever text was built.
+  }
+}
+
+}  // namespace my
