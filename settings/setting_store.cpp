@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "res/resource.h"
+#include "settings/app_reg_key.h"
 #include "settings/reg_key.h"
 #include "settings/setting.h"
 
@@ -27,11 +29,29 @@ constexpr StoredValue kStoredValues[] = {
     {L"AroundCursorDistance", &CSetting::AroundCursorDistance},
 };
 
+constexpr const wchar_t kSettingKey[] = L"Setting";
 constexpr const wchar_t kWindowSubKey[] = L"\\Window";
 
 bool IsKnownDirection(std::int32_t d) noexcept { return d >= Left && d <= Bottom; }
 
 }  // namespace
+
+bool CSetting::Load() {
+  CAppRegKey app;
+  // Creates the application key on a first run, though nothing is written.
+  if (app.Open(HKEY_CURRENT_USER, IDS_MAKER, IDS_PRODUCT) != ERROR_SUCCESS) return false;
+  const bool result = LoadFrom(app.SubKeyPath(kSettingKey), HKEY_CURRENT_USER);
+  app.Close();
+  return result;
+}
+
+bool CSetting::Save() const {
+  CAppRegKey app;
+  if (app.Open(HKEY_CURRENT_USER, IDS_MAKER, IDS_PRODUCT) != ERROR_SUCCESS) return false;
+  const bool result = SaveTo(app.SubKeyPath(kSettingKey), HKEY_CURRENT_USER);
+  app.Close();
+  return result;
+}
 
 bool CSetting::LoadFrom(const std::wstring& path, HKEY root) {
   try {

@@ -124,9 +124,7 @@ TEST_F(SettingStoreTest, DamagedValueKeepsOnlyItsOwnField) {
   for (std::size_t i = 0; i < 7; ++i) {
     for (const auto& d : damage) {
       SCOPED_TRACE(testing::Message() << "value " << i << ", " << d.what);
-      ASSERT_EQ(::RegDeleteTreeW(HKEY_CURRENT_USER, Path().c_str()) == ERROR_SUCCESS ||
-                    !test::KeyExists(Path()),
-                true);
+      ::RegDeleteTreeW(HKEY_CURRENT_USER, Path().c_str());
       WriteValues(Path(), kStored);
       WriteWindow(Path(), true, kStoredRect);
       test::DeleteRaw(Path(), kNames[i]);

@@ -75,23 +75,15 @@ TEST_F(PlacementStoreTest, AnyNonzeroFullScreenReadsTrueAndIsWrittenBackAsOne) {
 }
 
 TEST_F(PlacementStoreTest, PrefixNamesTheValues) {
-  const CWindowSetting saved = Placement(true, {5, 6, 7, 8});
-  ASSERT_TRUE(saved.Save(Path(), L"Main", HKEY_CURRENT_USER));
-  EXPECT_EQ(ReadRaw(Path(), L"MainFullScreen"), Dword(1));
+  ASSERT_TRUE(Placement(true, {5, 6, 7, 8}).Save(Path(), L"Main", HKEY_CURRENT_USER));
   EXPECT_EQ(ReadRaw(Path(), L"MainBottom"), Dword(8));
-  EXPECT_FALSE(ReadRaw(Path(), L"FullScreen"));
-
-  CWindowSetting unprefixed;
-  bool allRead = true;
-  EXPECT_TRUE(unprefixed.Load(Path(), L"", HKEY_CURRENT_USER, &allRead));
-  EXPECT_FALSE(allRead);
-  EXPECT_EQ(unprefixed.Rectangle, Rect{});
-
-  CWindowSetting prefixed;
-  EXPECT_TRUE(prefixed.Load(Path(), L"Main", HKEY_CURRENT_USER, &allRead));
+  EXPECT_FALSE(ReadRaw(Path(), L"Bottom"));
+  CWindowSetting loaded;
+  bool allRead = false;
+  EXPECT_TRUE(loaded.Load(Path(), L"Main", HKEY_CURRENT_USER, &allRead));
   EXPECT_TRUE(allRead);
-  EXPECT_TRUE(prefixed.FullScreen);
-  EXPECT_EQ(prefixed.Rectangle, (Rect{5, 6, 7, 8}));
+  EXPECT_TRUE(loaded.FullScreen);
+  EXPECT_EQ(loaded.Rectangle, (Rect{5, 6, 7, 8}));
 }
 
 TEST_F(PlacementStoreTest, MissingKeyChangesNothingAndCreatesNothing) {
@@ -283,14 +275,6 @@ TEST_F(PlacementWindowTest, CaptureOfAWindowThatIsGoneKeepsTheRecord) {
   EXPECT_FALSE(s.Capture(hwnd));
   EXPECT_TRUE(s.FullScreen);
   EXPECT_EQ(s.Rectangle, (Rect{1, 2, 3, 4}));
-}
-
-TEST_F(PlacementWindowTest, CapturedPlacementRestoresTheSameRectangle) {
-  CWindowSetting s;
-  ASSERT_TRUE(s.Capture(Make({222, 111, 622, 411})));
-  HWND other = Make({0, 0, 50, 50});
-  EXPECT_TRUE(s.Restore(other, kRestoreIntoScreen));
-  EXPECT_EQ(WindowRect(), (Rect{222, 111, 622, 411}));
 }
 
 }  // namespace
