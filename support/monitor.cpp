@@ -37,4 +37,18 @@ POINT CalcCenteredPos(const RECT& centre, const RECT& area, int w, int h) noexce
           place(centre.top, centre.bottom, area.top, area.bottom, h)};
 }
 
+int ClampXToWorkArea(int x, const RECT& work) noexcept {
+  if (x < work.left) return work.left;
+  if (x > work.right) return work.right;
+  return x;
+}
+
+int KeepMenuXOnScreen(POINT pt) noexcept {
+  if (::MonitorFromPoint(pt, MONITOR_DEFAULTTONULL)) return pt.x;
+  RECT work{};
+  // Without a monitor to go by, the point stays where it came.
+  if (!GetWorkArea(::MonitorFromPoint(pt, MONITOR_DEFAULTTONEAREST), work)) return pt.x;
+  return ClampXToWorkArea(pt.x, work);
+}
+
 }  // namespace my

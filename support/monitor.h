@@ -17,4 +17,13 @@ bool GetWorkArea(HMONITOR monitor, RECT& work) noexcept;
 // larger than the area ends on the area's left or top edge.
 POINT CalcCenteredPos(const RECT& centre, const RECT& area, int w, int h) noexcept;
 
+// x kept within [left, right] of `work`; the popup menu's rule, under which a
+// point right of the area lands on its (exclusive) right edge.
+int ClampXToWorkArea(int x, const RECT& work) noexcept;
+
+// The x at which a popup menu for point `pt` opens: unchanged on any monitor,
+// otherwise kept inside the nearest monitor's work area. y is never moved, so
+// only x is given.
+int KeepMenuXOnScreen(POINT pt) noexcept;
+
 }  // namespace my

@@ -1,5 +1,5 @@
-/* String resources that only the support tests carry (one block of 16 ids,
-   40000-40015, apart from the program's own). */
+/* Resources that only the support tests carry: strings in one block of 16
+   ids (40000-40015) apart from the program's own, and a menu. */
 #pragma once
 
 /* Texts of these lengths in the pattern "0123...xyz" repeated. */
@@ -14,3 +14,9 @@
 #define IDS_TEST_TITLE 40008    /* a window text with blanks at both ends */
 #define IDS_TEST_ABSENT 40015   /* no such string, in a block that exists */
 #define IDS_TEST_NO_BLOCK 45000 /* no such string, nor any in its block */
+
+/* A menu bar of two popups, "First" (&One) and "Second" (&Two). */
+#define IDM_TEST_MENU 40100
+#define IDM_TEST_ONE 40101
+#define IDM_TEST_TWO 40102
+#define IDM_TEST_ABSENT 40199 /* no such menu */
