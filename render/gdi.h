@@ -10,8 +10,7 @@
 namespace vl::gdi {
 
 // How many contexts, objects and selections the wrappers below hold right
-// now. The platform's own count is not available everywhere (Wine reports
-// 0), so leak checks read this one.
+// now, so that tests can check every path gives back what it took.
 inline std::atomic<long> g_liveHandles{0};
 
 namespace detail {
@@ -54,7 +53,7 @@ class CWindowDC {
   HDC Get() const noexcept { return m_hDC; }
 
   void Release() noexcept {
-    // The result says only whether the context was a shared one; nothing to do either way.
+    // A failed release leaves nothing for us to do: the context is not ours any more.
     if (m_hDC) {
       ::ReleaseDC(m_hWnd, m_hDC);
       detail::Untrack();

@@ -5,6 +5,7 @@
 #include <functional>
 #include <vector>
 
+#include "gdi_count.h"
 #include "pixels.h"
 #include "render/win_rect.h"
 
@@ -37,6 +38,11 @@ struct LayoutCase {
   Rect rect;
   std::vector<int> rows;  // height of each strip, top to bottom
 };
+
+void PrintTo(const LayoutCase& c, std::ostream* os) {
+  *os << c.maxTilePixels << " pixels, " << c.rect.right - c.rect.left << "x"
+      << c.rect.bottom - c.rect.top;
+}
 
 class TileLayout : public ScreenReference, public ::testing::WithParamInterface<LayoutCase> {};
 
@@ -291,6 +297,7 @@ TEST_F(ScreenReference, CopyFromTakesTheRectangleFromEveryTileOfTheOther) {
 
 TEST_F(ScreenReference, ThousandsOfBuffersLeaveNoHandleBehind) {
   const long before = gdi::g_liveHandles;
+  const long platformBefore = test::LiveGdiObjects();
   std::vector<HGDIOBJ> seen;
   {
     CTiledMemoryDC kept;
@@ -308,6 +315,7 @@ TEST_F(ScreenReference, ThousandsOfBuffersLeaveNoHandleBehind) {
     }
   }
   EXPECT_EQ(gdi::g_liveHandles, before);
+  EXPECT_EQ(test::LiveGdiObjects(), platformBefore);
   for (HGDIOBJ h : seen) EXPECT_FALSE(IsLive(h));
 }
 

@@ -1,0 +1,102 @@
+#include "render/view_window.h"
+
+#include "render/gdi.h"
+#include "render/win_rect.h"
+#include "settings/setting.h"
+
+namespace vl {
+
+namespace {
+
+// Read on every drawing: monitors may come and go while the view runs.
+Rect VirtualScreen() noexcept {
+  const int x = ::GetSystemMetrics(SM_XVIRTUALSCREEN);
+  const int y = ::GetSystemMetrics(SM_YVIRTUALSCREEN);
+  return {x, y, x + ::GetSystemMetrics(SM_CXVIRTUALSCREEN),
+          y + ::GetSystemMetrics(SM_CYVIRTUALSCREEN)};
+}
+
+}  // namespace
+
+bool CWindow::ProcessWindowMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
+                                   LRESULT& result) {
+  fw::CMessageMap map(m_bMsgHandled, result);
+  if (msg == WM_CREATE && map.Handle([&] { return OnCreate(); })) return true;
+  if (map.Chain<CBufferedWindowImpl<CWindow>>(*this, hwnd, msg, wParam, lParam)) return true;
+  return false;
+}
+
+// Layered and transparent, the view takes no mouse input: the mirror window
+// below it, or whatever lies under the band beside the mirror, gets it.
+LRESULT CWindow::OnCreate() {
+  constexpr LONG kClickThrough = WS_EX_LAYERED | WS_EX_TRANSPARENT;
+  const LONG exStyle = ::GetWindowLongW(m_hWnd, GWL_EXSTYLE);
+  if ((exStyle & kClickThrough) != kClickThrough)
+    ::SetWindowLongW(m_hWnd, GWL_EXSTYLE, exStyle | kClickThrough);
+  // Fully opaque, no colour key: the layering is there for the click-through only.
+  ::SetLayeredWindowAttributes(m_hWnd, 0, 255, LWA_ALPHA);
+  return 0;
+}
+
+void CWindow::Refresh(bool cursorOnly) {
+  const auto dc = gdi::CWindowDC::Client(m_hWnd);
+  if (!m_buffer.HasTiles()) return;
+  m_bCursorOnly = cursorOnly;
+  const Rect whole = m_buffer.GetRect();
+  DrawBuffer(m_buffer, whole);
+  m_buffer.BitBltTo(dc.Get());
+}
+
+void CWindow::DrawBuffer(const CTiledMemoryDC& buffer, const Rect& paintRect) {
+  if (!buffer.HasTiles() || paintRect.left == paintRect.right || paintRect.top == paintRect.bottom)
+    return;
+
+  const int direction = g_setting.Direction;  // one value for the mirror and the frame
+  RECT windowRect{};
+  ::GetWindowRect(m_hWnd, &windowRect);
+  const Rect screen = VirtualScreen();
+
+  POINT topLeft = ToPOINT({paintRect.left, paintRect.top});
+  POINT bottomRight = ToPOINT({paintRect.right, paintRect.bottom});
+  if (::ClientToScreen(m_hWnd, &topLeft)) ::ClientToScreen(m_hWnd, &bottomRight);
+  const Rect paint{topLeft.x, topLeft.y, bottomRight.x, bottomRight.y};
+
+  // Another area than last time (the view moved or changed size): what the
+  // buffer holds there is stale, so start from black and read everything.
+  const bool changed = paint != m_rcLastPaint;
+  if (changed) {
+    m_bCursorOnly = false;
+    m_rcLastPaint = paint;
+  }
+
+  POINT cursor{};
+  ::GetCursorPos(&cursor);  // a failure leaves (0, 0), which is stored as it is
+  const Point previous = m_ptLastCursor;
+  m_ptLastCursor = FromPOINT(cursor);
+
+  Rect clip = screen;
+  if (m_bCursorOnly)
+    clip = IntersectRect(screen,
+                         CalcCursorRect(m_ptLastCursor, previous, g_setting.AroundCursorDistance));
+
+  POINT origin{};  // stays (0, 0) if the view has gone: the rectangle is then used as it is
+  ::ClientToScreen(m_hWnd, &origin);
+  const ReflectRects rects =
+      CalcReflectRects(direction, FromRECT(windowRect), paint, clip, FromPOINT(origin));
+
+  if (changed) buffer.FillSolidRect(paintRect, kMovedAreaColor);
+
+  // A plain SRCCOPY read: CAPTUREBLT would add layered windows to the picture
+  // and is known to make the cursor flicker.
+  const auto screenDC = gdi::CWindowDC::Window(nullptr);
+  buffer.StretchBltFrom(screenDC.Get(), rects.src, rects.dst);
+
+  // The frame of the view as it is now, also when drawing into a buffer that
+  // is about to replace the current one.
+  RectList light, dark;
+  g_setting.CalcEdgeRects(m_buffer.GetRect(), direction, light, dark);
+  for (const Rect& r : light) buffer.FillSolidRect(r, kLightBandColor);
+  for (const Rect& r : dark) buffer.FillSolidRect(r, kDarkBandColor);
+}
+
+}  // namespace vl

@@ -1,0 +1,44 @@
+// vl::CWindow: the reflection view. A top-most popup that the mirror window
+// owns and keeps over itself; it shows the mirrored picture of the screen
+// beside it and lets every mouse action through to the windows beneath.
+#pragma once
+
+#include <windows.h>
+
+#include "framework/message_map.h"
+#include "framework/window_impl.h"
+#include "render/buffered_window.h"
+#include "render/geometry.h"
+#include "render/memory_dc.h"
+
+namespace vl {
+
+using CViewTraits = fw::CWinTraits<WS_POPUP, WS_EX_TOPMOST>;
+
+class CWindow : public fw::CWindowImpl<CWindow, CWindowW, CViewTraits>,
+                public CBufferedWindowImpl<CWindow> {
+ public:
+  // Redraws the buffer and shows it: the whole mirrored area, or with
+  // `cursorOnly` just what lies around the mouse cursor. A view that was
+  // moved or resized since the last drawing is redrawn whole regardless.
+  void Refresh(bool cursorOnly);
+
+  // Renders `paintRect` (client coordinates) of the view into `buffer`: the
+  // mirrored screen area, then the frame of the view's current buffer.
+  void DrawBuffer(const CTiledMemoryDC& buffer, const Rect& paintRect);
+
+  bool ProcessWindowMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
+                            LRESULT& result) override;
+
+  bool m_bCursorOnly = false;  // kind of the next DrawBuffer
+  Rect m_rcLastPaint;          // screen area of the last DrawBuffer
+  Point m_ptLastCursor;        // cursor position read by the last DrawBuffer
+
+ protected:
+  FW_HANDLED_FLAG
+
+ private:
+  LRESULT OnCreate();
+};
+
+}  // namespace vl
