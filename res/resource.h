@@ -14,3 +14,16 @@
 #define IDS_PRODUCT 130               /* product name: caption and registry path */
 #define IDS_ERR_LOAD_STRING 53632     /* args: system text, string id */
 #define IDS_ERR_STRING_TOO_LONG 53633 /* args: string id */
+
+/* Icon */
+#define IDI_VELLORA 128               /* the program's icon */
+
+/* Context menu: popup 0 holds the commands */
+#define IDR_CONTEXT_MENU 201
+#define ID_DIRECTION_LEFT 32780
+#define ID_DIRECTION_RIGHT 32781
+#define ID_DIRECTION_TOP 32782
+#define ID_DIRECTION_BOTTOM 32783
+#define ID_SETTING 32789
+#define ID_APP_ABOUT 57664
+#define ID_APP_EXIT 57665
