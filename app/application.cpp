@@ -1,0 +1,28 @@
+#include "app/application.h"
+
+#include "app/ui_window.h"
+#include "settings/setting.h"
+
+namespace vl {
+
+fw::CAppModule g_module;
+
+int Run(LPWSTR /*cmdLine: the program takes no options*/, int cmdShow) {
+  g_setting.Load();  // on a first run the defaults stay
+
+  fw::CMessageLoop loop;
+  g_module.AddMessageLoop(&loop);
+
+  CUIWindow window;
+  if (!window.Create(nullptr)) {
+    g_module.RemoveMessageLoop();
+    return kExitNoWindow;  // nothing was shown, so nothing is saved
+  }
+  window.ShowWindow(cmdShow);
+  const int exitCode = loop.Run();
+  g_setting.Save();  // with the placement captured as the window closed
+  g_module.RemoveMessageLoop();
+  return exitCode;
+}
+
+}  // namespace vl

@@ -1,0 +1,28 @@
+#include <windows.h>
+
+#include <commctrl.h>
+#include <objbase.h>
+
+#include "app/application.h"
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR cmdLine, int cmdShow) {
+  ::CoInitialize(nullptr);
+  // Makes sure user32 is loaded and initialised before anything else runs.
+  ::DefWindowProcW(nullptr, 0, 0, 0);
+  INITCOMMONCONTROLSEX icc{sizeof icc, ICC_BAR_CLASSES};
+  ::InitCommonControlsEx(&icc);
+  vl::g_module.Init(instance);
+
+  int result = 0;
+  try {
+    result = vl::Run(cmdLine, cmdShow);
+  } catch (...) {
+    // Only a missing string resource can get here; the program shows nothing,
+    // but the exit code says it failed.
+    result = 2;
+  }
+
+  vl::g_module.Term();
+  ::CoUninitialize();
+  return result;
+}

@@ -1,0 +1,209 @@
+#include "app/ui_window.h"
+
+#include "app/layout.h"
+#include "render/win_rect.h"
+#include "settings/setting.h"
+#include "support/monitor.h"
+
+namespace vl {
+
+int DirectionForCommand(UINT command) noexcept {
+  for (const auto& pair : DirectionCommands)
+    if (pair.command == command) return pair.direction;
+  return -1;
+}
+
+bool CUIWindow::ProcessWindowMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
+                                     LRESULT& result) {
+  fw::CMessageMap map(m_bMsgHandled, result);
+  const auto passOn = [this](auto&& action) {
+    action();
+    SetMsgHandled(false);
+    return 0;
+  };
+  switch (msg) {
+    case WM_CREATE:
+      if (map.Handle([&] { return OnCreate(); })) return true;
+      break;
+    case WM_DESTROY:
+      if (map.Handle([&] {
+            return passOn([&] {
+              StopTimer(true);
+              g_setting.Window.Capture(hwnd);
+              ::PostQuitMessage(0);
+            });
+          }))
+        return true;
+      break;
+    case WM_MOVE:
+      if (map.Handle([&] { return passOn([&] { PlaceView(); }); })) return true;
+      break;
+    case WM_SIZE:
+      if (map.Handle([&] {
+            return passOn([&] {
+              if (wParam != SIZE_MINIMIZED) PlaceView();
+            });
+          }))
+        return true;
+      break;
+    case WM_SETCURSOR:
+      if (map.Handle([&] { return OnSetCursor(); })) return true;
+      break;
+    case WM_NCLBUTTONDOWN:
+      if (map.Handle([&] {
+            OnNcLButtonDown(lParam);
+            return 0;
+          }))
+        return true;
+      break;
+    case WM_NCHITTEST:
+      if (map.Handle([&] { return HitTest(fw::GetXParam(lParam), fw::GetYParam(lParam)); }))
+        return true;
+      break;
+    case WM_GETMINMAXINFO:
+      if (map.Handle([&] {
+            OnGetMinMaxInfo(reinterpret_cast<MINMAXINFO*>(lParam));
+            return 0;
+          }))
+        return true;
+      break;
+    default: break;
+  }
+  if (map.Chain<CSubMenuImpl<CUIWindow>>(*this, hwnd, msg, wParam, lParam)) return true;
+  switch (msg) {
+    case WM_LBUTTONDBLCLK:
+      if (map.Handle([&] { return ::SendMessageW(hwnd, WM_SYSCOMMAND, SC_MINIMIZE, 0); }))
+        return true;
+      break;
+    case WM_TIMER:
+      if (wParam == kRefreshTimerId && map.Handle([&] {
+            OnTimer();
+            return 0;
+          }))
+        return true;
+      break;
+    case WM_COMMAND: {
+      const UINT id = LOWORD(wParam);
+      if (DirectionForCommand(id) >= 0 && map.Handle([&] {
+            OnDirection(id);
+            return 0;
+          }))
+        return true;
+      if (id == kCmdExit && map.Handle([&] {
+            OnExit();
+            return 0;
+          }))
+        return true;
+      break;
+    }
+    default: break;
+  }
+  if (map.Chain<fw::CUpdateUI<CUIWindow>>(*this, hwnd, msg, wParam, lParam)) return true;
+  if (map.Chain<fw::CSingleTimerImpl<CUIWindow, 100, kRefreshTimerId>>(*this, hwnd, msg, wParam,
+                                                                       lParam))
+    return true;
+  if (map.Chain<CMouseMoveImpl<CUIWindow>>(*this, hwnd, msg, wParam, lParam)) return true;
+  return false;
+}
+
+RECT CUIWindow::DefaultWindowRect() {
+  RECT r{100, 0, 200, 100};
+  MONITORINFOEXW info{};
+  if (my::PrimaryMonitorInfo(info))
+    r = ToRECT(
+        DefaultPlacement(FromRECT(info.rcWork), g_setting.Direction, g_setting.TransparentEdge));
+  return r;
+}
+
+LRESULT CUIWindow::OnCreate() {
+  LoadMenu(0, kMenuId);
+
+  if (!g_setting.Window.Restore(m_hWnd, kRestoreIntoScreen)) MoveWindow(DefaultWindowRect());
+
+  SetTextFromResource(kCaptionId, false);
+  SetDirectionRadio(g_setting.Direction);
+
+  // The view's creation is not checked: without it the window still moves,
+  // sizes and counts ticks, it only shows no picture.
+  if (m_view.Create(m_hWnd)) m_view.ShowWindow(SW_SHOW);
+
+  m_nTickCount = 0;
+  StartTimer();
+  // Place the view now: a window restored maximised gets no further move.
+  PlaceView();
+  return 0;
+}
+
+void CUIWindow::StartTimer() { CSingleTimerImpl::StartTimer(g_setting.TimerPeriod()); }
+
+void CUIWindow::SetDirectionRadio(int direction) {
+  for (const auto& pair : DirectionCommands) UISetRadio(pair.command, pair.direction == direction);
+}
+
+int CUIWindow::HitTest(int x, int y) const {
+  RECT r{};
+  ::GetWindowRect(m_hWnd, &r);
+  return vl::HitTest(FromRECT(r), x, y);
+}
+
+LRESULT CUIWindow::OnSetCursor() {
+  const DWORD pos = ::GetMessagePos();
+  const int cursor = CursorForHitCode(
+      HitTest(fw::GetXParam(static_cast<LPARAM>(pos)), fw::GetYParam(static_cast<LPARAM>(pos))));
+  if (cursor == 0) return 0;
+  ::SetCursor(::LoadCursorW(nullptr, MAKEINTRESOURCEW(cursor)));
+  return TRUE;
+}
+
+void CUIWindow::OnNcLButtonDown(LPARAM lParam) {
+  const int code = HitTest(fw::GetXParam(lParam), fw::GetYParam(lParam));
+  // SC_SIZE plus the sizing edge, 1 (left) .. 8 (bottom right), starts the
+  // system's own sizing loop for that border.
+  if (code >= kHitLeft && code <= kHitBottomRight)
+    ::SendMessageW(m_hWnd, WM_SYSCOMMAND, static_cast<WPARAM>(SC_SIZE + (code - 9)), 0);
+}
+
+void CUIWindow::OnGetMinMaxInfo(MINMAXINFO* info) {
+  const Point size = MinTrackSize(g_setting.Direction, g_setting.TransparentEdge);
+  info->ptMinTrackSize = ToPOINT(size);
+}
+
+void CUIWindow::PlaceView() {
+  if (!m_view.m_hWnd) return;
+  RECT r{};
+  ::GetWindowRect(m_hWnd, &r);
+  m_view.MoveWindow(
+      ToRECT(ViewRectFor(FromRECT(r), g_setting.Direction, g_setting.TransparentEdge)), true);
+}
+
+void CUIWindow::OnTimer() {
+  if (m_view.m_hWnd) m_view.Refresh(g_setting.IsCursorOnlyTick(m_nTickCount));
+  m_nTickCount = g_setting.NextTick(m_nTickCount);
+}
+
+void CUIWindow::OnDirection(UINT command) {
+  const int direction = DirectionForCommand(command);
+  if (direction == g_setting.Direction) return;
+  SetDirectionRadio(direction);
+  g_setting.Direction = direction;
+  ApplySettings();
+}
+
+void CUIWindow::ApplySettings() {
+  StopTimer(true);
+  g_setting.Save();
+  // Keep the view where it is; only the cut between window and band moves.
+  // Without a view the window keeps its own rectangle.
+  if (m_view.m_hWnd) {
+    RECT r{};
+    ::GetWindowRect(m_view.m_hWnd, &r);
+    MoveWindow(ToRECT(MirrorRectFor(FromRECT(r), g_setting.Direction, g_setting.TransparentEdge)),
+               true);
+  }
+  m_nTickCount = 0;
+  StartTimer();
+}
+
+void CUIWindow::OnExit() { PostMessage(WM_CLOSE); }
+
+}  // namespace vl

@@ -1,0 +1,97 @@
+// The mirror window: the borderless, top-most window the user drags, sizes and
+// right-clicks. It draws nothing itself; the view it owns lies over it, widened
+// by the transparent band, and shows the reflection on every timer tick.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "app/mouse_move.h"
+#include "framework/single_timer.h"
+#include "framework/update_ui.h"
+#include "framework/window_impl.h"
+#include "render/view_window.h"
+#include "support/sub_menu.h"
+
+namespace vl {
+
+// Menu commands.
+enum Command : UINT {
+  kCmdLeft = 32780,
+  kCmdRight = 32781,
+  kCmdTop = 32782,
+  kCmdBottom = 32783,
+  kCmdSetting = 32789,
+  kCmdAbout = 57664,
+  kCmdExit = 57665,
+};
+
+inline constexpr UINT kMenuId = 201;
+inline constexpr UINT kCaptionId = 130;
+inline constexpr UINT_PTR kRefreshTimerId = 1;
+
+struct DirectionCommand {
+  UINT command;
+  int direction;
+};
+
+// Menu command to reflected side, in menu order.
+inline constexpr DirectionCommand DirectionCommands[] = {
+    {kCmdLeft, Left}, {kCmdRight, Right}, {kCmdTop, Top}, {kCmdBottom, Bottom}};
+
+// The side a command selects; -1 for any other command.
+int DirectionForCommand(UINT command) noexcept;
+
+using CUIWindowTraits = fw::CWinTraits<WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX, WS_EX_TOPMOST>;
+
+class CUIWindow : public fw::CWindowImpl<CUIWindow, CWindowW, CUIWindowTraits>,
+                  public fw::CUpdateUI<CUIWindow>,
+                  public fw::CSingleTimerImpl<CUIWindow, 100, kRefreshTimerId>,
+                  public CSubMenuImpl<CUIWindow>,
+                  public CMouseMoveImpl<CUIWindow> {
+ public:
+  static constexpr UINT kUpdateUIMap[] = {kCmdLeft,   kCmdRight, kCmdTop,
+                                          kCmdBottom, kCmdExit,  kCmdAbout};
+
+  // Ticks since the timer was last started, kept modulo EntireRefreshRate.
+  std::int32_t m_nTickCount = 0;
+  CWindow m_view;
+
+  bool ProcessWindowMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
+                            LRESULT& result) override;
+
+  // (Re)starts the refresh timer with the period of the current refresh rate.
+  void StartTimer();
+  using CSingleTimerImpl::StopTimer;
+
+  void SetDirectionRadio(int direction);
+
+  // Hit-test code of a screen point against the window's current rectangle.
+  int HitTest(int x, int y) const;
+
+  // Lays the view over the window, widened by the band on the reflected side.
+  void PlaceView();
+
+  // One refresh tick: whole or only around the cursor.
+  void OnTimer();
+  void OnDirection(UINT command);
+  // Carries the settings record into the running window: save, fit the
+  // window into the view for the current side and band, restart the timer.
+  void ApplySettings();
+  void OnExit();
+
+  // The first-run rectangle: from the primary work area, else a fixed one.
+  static RECT DefaultWindowRect();
+
+ protected:
+  FW_HANDLED_FLAG
+
+ private:
+  LRESULT OnCreate();
+  LRESULT OnSetCursor();
+  void OnNcLButtonDown(LPARAM lParam);
+  void OnGetMinMaxInfo(MINMAXINFO* info);
+};
+
+}  // namespace vl
