@@ -152,14 +152,5 @@ TEST(BufferedWindow, PaintRedrawsTheWholeBufferAndCopiesItToTheWindow) {
   EXPECT_EQ(::GetPixel(dc.Get(), 50, 40), painted);
 }
 
-TEST(BufferedWindow, PaintWithoutBufferDrawsNothing) {
-  CRecordingView view;
-  const RECT r{200, 200, 300, 200};
-  ASSERT_TRUE(view.Create(nullptr, &r));
-  view.calls.clear();
-  EXPECT_EQ(view.SendMessage(WM_PAINT), 0);
-  EXPECT_TRUE(view.calls.empty());
-}
-
 }  // namespace
 }  // namespace vl

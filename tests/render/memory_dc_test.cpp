@@ -163,14 +163,6 @@ TEST_F(ScreenReference, TileThatCannotBeMadeReleasesEveryTileMadeSoFar) {
   }
 }
 
-TEST_F(ScreenReference, BitmapTooLargeToMakeLeavesNoTile) {
-  const long before = gdi::g_liveHandles;
-  CTiledMemoryDC buffer;
-  EXPECT_EQ(buffer.Create(Screen(), {0, 0, 30000, 30000}), nullptr);
-  EXPECT_FALSE(buffer.HasTiles());
-  EXPECT_EQ(gdi::g_liveHandles, before);
-}
-
 // --- Drawing -----------------------------------------------------------------
 
 TEST_F(ScreenReference, BufferWithoutTilesDrawsNothingAndReportsSuccess) {
@@ -256,23 +248,6 @@ TEST_F(ScreenReference, StretchCopyLandsOneToOneAndMirroredAcrossTiles) {
         ASSERT_EQ(image.Pixel(x, y), want) << x << "," << y;
       }
   }
-}
-
-TEST_F(ScreenReference, BitBltToPutsEveryTileAtItsOwnPlace) {
-  const Rect area{30, 10, 90, 50};
-  CImage source({0, 0, 120, 80});
-  source.FillPattern(0);
-  CTiledMemoryDC buffer(60 * 9);
-  ASSERT_NE(buffer.Create(Screen(), area), nullptr);
-  ASSERT_TRUE(buffer.StretchBltFrom(source.GetDC(), area, area));
-
-  CImage dest({0, 0, 120, 80});
-  dest.Fill(kBlack);
-  EXPECT_TRUE(buffer.BitBltTo(dest.GetDC()));
-  for (int y = 0; y < 80; ++y)
-    for (int x = 0; x < 120; ++x)
-      ASSERT_EQ(dest.Pixel(x, y), Contains(area, x, y) ? PatternColor(x, y) : kBlack)
-          << x << "," << y;
 }
 
 TEST_F(ScreenReference, CopyFromTakesTheRectangleFromEveryTileOfTheOther) {
