@@ -43,7 +43,10 @@ class CMenuWindow : public fw::CWindowImpl<CMenuWindow, CWindowW, fw::CWinTraits
 
 // Moves the mouse and posts a keyboard-style WM_CONTEXTMENU (-1, -1), then
 // dispatches it: the handler sees the mouse position as the message's own.
+// The mouse goes back afterwards, as other tests on the display may use it.
 void RightClickFromKeyboard(CMenuWindow& w, POINT at) {
+  POINT before{};
+  ::GetCursorPos(&before);
   ASSERT_TRUE(::SetCursorPos(at.x, at.y));
   ::SetTimer(w.m_hWnd, kEndMenuTimer, 100, nullptr);
   w.PostMessage(WM_CONTEXTMENU, reinterpret_cast<WPARAM>(w.m_hWnd), MAKELPARAM(-1, -1));
@@ -51,6 +54,7 @@ void RightClickFromKeyboard(CMenuWindow& w, POINT at) {
   while (::PeekMessageW(&msg, w.m_hWnd, WM_CONTEXTMENU, WM_CONTEXTMENU, PM_REMOVE))
     ::DispatchMessageW(&msg);
   ::KillTimer(w.m_hWnd, kEndMenuTimer);
+  ::SetCursorPos(before.x, before.y);
 }
 
 TEST(CMenuHandle, DestroysWhatItHoldsOnEveryExit) {
