@@ -27,3 +27,22 @@
 #define ID_SETTING 32789
 #define ID_APP_ABOUT 57664
 #define ID_APP_EXIT 57665
+
+/* Settings sheet: its caption, and its one page with the page's title */
+#define IDS_SETTING_CAPTION 290
+#define IDS_SETTING_PAGE1_TITLE 291
+#define IDD_SETTING_PAGE1 291
+#define IDC_EDGE 1002                 /* frame on the edges that do not reflect */
+#define IDC_THIN_EDGE 1003            /* frame on the reflecting edge */
+#define IDC_TRANSPARENT_EDGE 1004
+#define IDC_REFRESH_RATE 1005
+#define IDC_ENTIRE_REFRESH_RATE 1006
+#define IDC_AROUND_CURSOR_DISTANCE 1007
+
+/* About dialog */
+#define IDD_ABOUT 53250
+#define IDC_ABOUT_LINK 53268          /* the home-page address, opened when clicked */
+
+#ifndef IDC_STATIC
+#define IDC_STATIC (-1)
+#endif
