@@ -65,15 +65,22 @@ start_wine() {
   export WINEARCH=win64
   export WINEDEBUG=-all
   export WINEDLLOVERRIDES="mscoree,mshtml="
-  if [ ! -f "$WINEPREFIX/.vellora-ready" ]; then
+  # Bump the marker's number when the prefix's set-up below changes.
+  if [ ! -f "$WINEPREFIX/.vellora-prefix-2" ]; then
     log "preparing Wine prefix $WINEPREFIX"
     rm -rf "$WINEPREFIX"
     mkdir -p "$WINEPREFIX"
     wineboot -i >/dev/null 2>&1
     # A crash must fail the run at once, not wait on a dialog.
     wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+    # One virtual desktop window instead of an X window per Win32 window:
+    # without a window manager, Wine waits two seconds for every visible
+    # window it destroys, and cursor, focus and owned popups behave as on
+    # Windows inside the desktop.
+    wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /t REG_SZ /d Default /f >/dev/null 2>&1
+    wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /t REG_SZ /d 1920x1080 /f >/dev/null 2>&1
     wineserver -w
-    touch "$WINEPREFIX/.vellora-ready"
+    touch "$WINEPREFIX/.vellora-prefix-2"
   fi
   wineserver -p
   # Start Wine's background services now, detached from our output: started

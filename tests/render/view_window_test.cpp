@@ -239,14 +239,14 @@ TEST_F(ViewTest, CursorOnlyRefreshRereadsJustTheCursorNeighbourhood) {
   g_setting.ThinEdge = 0;
   g_setting.AroundCursorDistance = 10;
   const Rect where{100, 300, 300, 420};
-  ASSERT_TRUE(::SetCursorPos(50, 360));
+  ASSERT_TRUE(test::MoveCursorTo(50, 360));
   CWindow view;
   ASSERT_TRUE(OpenView(view, where));
   view.Refresh(false);
   ::UpdateWindow(view);  // no paint may be pending: it would read everything again
 
   ASSERT_TRUE(s_pattern->ShowVariant(1, SourceOf(Left, where)));
-  ASSERT_TRUE(::SetCursorPos(60, 370));
+  ASSERT_TRUE(test::MoveCursorTo(60, 370));
   view.Refresh(true);
 
   // Moved by (10, 10) from (50, 360), distance 10: the square of half-width 10
@@ -270,7 +270,7 @@ TEST_F(ViewTest, WithoutBufferOrAreaNothingIsDrawnOrRemembered) {
   CWindow view;
   ASSERT_TRUE(OpenView(view, {100, 300, 300, 300}));  // no height: no buffer
   EXPECT_FALSE(view.m_buffer.HasTiles());
-  ASSERT_TRUE(::SetCursorPos(40, 40));
+  ASSERT_TRUE(test::MoveCursorTo(40, 40));
   view.Refresh(false);
   EXPECT_EQ(view.m_ptLastCursor, Point{});
   EXPECT_EQ(view.m_rcLastPaint, Rect{});
@@ -280,7 +280,7 @@ TEST_F(ViewTest, WithoutBufferOrAreaNothingIsDrawnOrRemembered) {
   const Rect lastPaint = view.m_rcLastPaint;
   const Point lastCursor = view.m_ptLastCursor;
   const CImage picture = Snapshot(view.m_buffer);
-  ASSERT_TRUE(::SetCursorPos(70, 70));
+  ASSERT_TRUE(test::MoveCursorTo(70, 70));
   for (const Rect empty : {Rect{10, 10, 10, 50}, Rect{10, 10, 50, 10}}) {
     view.DrawBuffer(view.m_buffer, empty);
     EXPECT_EQ(view.m_rcLastPaint, lastPaint);
@@ -384,7 +384,7 @@ TEST_F(ViewTest, ClickOnTheViewReachesTheWindowBeneath) {
   view.ShowWindow(SW_SHOWNOACTIVATE);
   test::PumpMessages();
 
-  ASSERT_TRUE(::SetCursorPos(1150, 250));
+  ASSERT_TRUE(test::MoveCursorTo(1150, 250));
   INPUT input[2]{};
   input[0].type = input[1].type = INPUT_MOUSE;
   input[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;

@@ -1,0 +1,80 @@
+#include "settings/about_dialog.h"
+
+#include <shellapi.h>
+
+namespace {
+constexpr COLORREF kLinkColour = RGB(0, 0, 255);
+}  // namespace
+
+bool CAboutDlg::OpenInBrowser(const std::wstring& address) {
+  SHELLEXECUTEINFOW info{};
+  info.cbSize = sizeof info;
+  info.lpFile = address.c_str();  // no verb: the default action, a browser for a web address
+  info.nShow = SW_SHOWNORMAL;
+  return ::ShellExecuteExW(&info) != FALSE;
+}
+
+bool CAboutDlg::ProcessWindowMessage(HWND, UINT msg, WPARAM wParam, LPARAM lParam,
+                                     LRESULT& result) {
+  fw::CMessageMap map(m_bMsgHandled, result);
+  switch (msg) {
+    case WM_INITDIALOG: return map.Handle([&] { return OnInitDialog(); });
+    case WM_SETCURSOR:
+      return map.Handle([&] {
+        if (reinterpret_cast<HWND>(wParam) != GetDlgItem(kLinkId)) {
+          SetMsgHandled(false);
+          return FALSE;
+        }
+        ::SetCursor(::LoadCursorW(nullptr, IDC_HAND));
+        return TRUE;
+      });
+    case WM_CTLCOLORSTATIC:
+      return map.Handle([&] {
+        return OnCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+      });
+    case WM_COMMAND:
+      switch (LOWORD(wParam)) {
+        case kLinkId:
+          return map.Handle([&] {
+            OpenLink();
+            return 0;
+          });
+        case IDOK:
+        case IDCANCEL:  // also the Escape key and the close box
+          return map.Handle([&] {
+            EndDialog(LOWORD(wParam));
+            return 0;
+          });
+        default: return false;
+      }
+    default: return false;
+  }
+}
+
+BOOL CAboutDlg::OnInitDialog() {
+  CenterWindow(GetParent());
+  const auto font = reinterpret_cast<HFONT>(SendMessage(WM_GETFONT));
+  LOGFONTW lf{};
+  if (font && ::GetObjectW(font, sizeof lf, &lf) == sizeof lf) {
+    lf.lfUnderline = TRUE;
+    m_linkFont = vl::gdi::CGdiObject<HFONT>(::CreateFontIndirectW(&lf));
+    // Without it the link keeps the dialog's font.
+    if (m_linkFont)
+      ::SendMessageW(GetDlgItem(kLinkId), WM_SETFONT, reinterpret_cast<WPARAM>(m_linkFont.Get()),
+                     TRUE);
+  }
+  return TRUE;  // the dialog manager puts the focus on the first control
+}
+
+LRESULT CAboutDlg::OnCtlColorStatic(HDC dc, HWND control) const {
+  ::SetTextColor(dc, control == GetDlgItem(kLinkId) ? kLinkColour : ::GetSysColor(COLOR_BTNTEXT));
+  ::SetBkColor(dc, ::GetSysColor(COLOR_BTNFACE));
+  return reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_BTNFACE));
+}
+
+void CAboutDlg::OpenLink() const {
+  std::wstring address;
+  CWindowW(GetDlgItem(kLinkId)).GetText(address, true);
+  // The dialog stays open either way; a failure has only a beep to tell it.
+  if (!m_openLink || !m_openLink(address)) ::MessageBeep(0);
+}

@@ -1,0 +1,145 @@
+#include "settings/setting_dialog.h"
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "settings/fixed_point.h"
+#include "settings/setting.h"
+#include "support/resource_string.h"
+
+namespace vl {
+
+namespace {
+
+struct NumberRange {
+  std::int32_t first, last, step;
+};
+
+// One combo of the page and the field it edits.
+struct ComboField {
+  int id;
+  std::int32_t CSetting::*field;
+  int decimals;  // fraction digits the field carries
+  CSetting::Bounds bounds;
+  std::span<const wchar_t* const> fixedSuggestions;
+  std::span<const NumberRange> rangeSuggestions;
+};
+
+constexpr const wchar_t* kRefreshRates[] = {L"1",  L"2",  L"3",  L"4",     L"5",
+                                            L"10", L"15", L"20", L"29.97", L"30"};
+constexpr NumberRange kUpToHundred[] = {{0, 9, 1}, {10, 100, 10}};
+constexpr NumberRange kEdgeWidths[] = {{0, 16, 1}};
+constexpr NumberRange kBandWidths[] = {{0, 100, 10}};
+
+// In the order the combos are filled and read.
+using S = CSetting;
+constexpr ComboField kFields[] = {
+    {IDC_REFRESH_RATE, &S::RefreshRate, 2, S::kRefreshRate, kRefreshRates, {}},
+    {IDC_ENTIRE_REFRESH_RATE, &S::EntireRefreshRate, 0, S::kEntireRefreshRate, {}, kUpToHundred},
+    {IDC_AROUND_CURSOR_DISTANCE,
+     &S::AroundCursorDistance,
+     0,
+     S::kAroundCursorDistance,
+     {},
+     kUpToHundred},
+    {IDC_THIN_EDGE, &S::ThinEdge, 0, S::kThinEdge, {}, kEdgeWidths},
+    {IDC_EDGE, &S::Edge, 0, S::kEdge, {}, kEdgeWidths},
+    {IDC_TRANSPARENT_EDGE, &S::TransparentEdge, 0, S::kTransparentEdge, {}, kBandWidths},
+};
+
+std::wstring ResourceText(UINT id) {
+  std::wstring text;
+  my::LoadResourceString(text, id, false);  // a missing title only leaves it blank
+  return text;
+}
+
+void AddItem(HWND combo, const wchar_t* text) {
+  ::SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+}
+
+}  // namespace
+
+CSettingPage1::CSettingPage1()
+    : CPropertyPageImpl(ResourceText(IDS_SETTING_PAGE1_TITLE), my::ResourceInstance()) {}
+
+bool CSettingPage1::ProcessWindowMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
+                                         LRESULT& result) {
+  fw::CMessageMap map(m_bMsgHandled, result);
+  if (msg == WM_INITDIALOG && map.Handle([&] { return OnInitDialog(); })) return true;
+  return map.Chain<CPropertyPageImpl>(*this, hwnd, msg, wParam, lParam);
+}
+
+BOOL CSettingPage1::OnInitDialog() {
+  for (const ComboField& f : kFields) {
+    const HWND combo = GetDlgItem(f.id);
+    for (const wchar_t* text : f.fixedSuggestions) AddItem(combo, text);
+    for (const NumberRange& r : f.rangeSuggestions)
+      AddNumberRange(combo, r.first, r.last, r.step, f.decimals);
+    ShowValue(combo, g_setting.*f.field, f.decimals);
+  }
+  return TRUE;  // the dialog manager puts the focus on the first control
+}
+
+int CSettingPage1::OnApply() {
+  for (const ComboField& f : kFields) {
+    std::int32_t value = 0;
+    if (ReadValue(GetDlgItem(f.id), f.decimals, value))
+      g_setting.*f.field = CSetting::Clamp(value, f.bounds);
+  }
+  return PSNRET_NOERROR;
+}
+
+void CSettingPage1::AddNumberRange(HWND combo, std::int32_t first, std::int32_t last,
+                                   std::int32_t step, int decimals) {
+  if (first != last && (step == 0 || (step > 0) != (first < last))) return;
+  // 64 bits, so a range ending near the 32-bit limits stops instead of wrapping.
+  for (std::int64_t n = first; step >= 0 ? n <= last : n >= last; n += step) {
+    AddItem(combo, FormatFixedPoint(static_cast<std::int32_t>(n), decimals, false).c_str());
+    if (step == 0) break;
+  }
+}
+
+void CSettingPage1::ShowValue(HWND combo, std::int32_t value, int decimals) {
+  CWindowW(combo).SetText(FormatFixedPoint(value, decimals, false), true);
+}
+
+bool CSettingPage1::ReadValue(HWND combo, int decimals, std::int32_t& out) {
+  try {
+    std::wstring text;
+    bool fromList = false;
+    const LRESULT index = ::SendMessageW(combo, CB_GETCURSEL, 0, 0);
+    if (index >= 0) {
+      const LRESULT length = ::SendMessageW(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
+      if (length >= 0) {
+        text.assign(static_cast<std::size_t>(length) + 1, L'\0');
+        const LRESULT read = ::SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(index),
+                                            reinterpret_cast<LPARAM>(text.data()));
+        fromList = read >= 0 && read <= length;
+        if (fromList) text.resize(static_cast<std::size_t>(read));
+      }
+    }
+    if (!fromList) CWindowW(combo).GetText(text, true);
+    if (text.empty()) {
+      out = 0;
+      return true;
+    }
+    return ParseFixedPoint(text, decimals, out);
+  } catch (...) {
+    return false;  // out of memory for the text: treated as an entry that does not read
+  }
+}
+
+CSettingDlg::CSettingDlg(HWND parent)
+    : CPropertySheetImpl(ResourceText(IDS_SETTING_CAPTION), 0, parent, my::ResourceInstance()) {
+  m_psh.dwFlags |= PSH_NOAPPLYNOW;  // OK and Cancel only
+  AddPage(m_page1.Create());
+}
+
+bool CSettingDlg::ProcessWindowMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
+                                       LRESULT& result) {
+  fw::CMessageMap map(m_bMsgHandled, result);
+  return map.Chain<fw::CCenterPropertySheet<CSettingDlg>>(*this, hwnd, msg, wParam, lParam);
+}
+
+}  // namespace vl

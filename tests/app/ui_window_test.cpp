@@ -1,0 +1,315 @@
+// The mirror window with its real view, menu and timer under Wine.
+#include "app/ui_window.h"
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+
+#include "app/layout.h"
+#include "render/win_rect.h"
+#include "settings/setting.h"
+#include "support/monitor.h"
+
+namespace vl {
+
+void PrintTo(const Rect& r, std::ostream* os) {
+  *os << "(" << r.left << ", " << r.top << ", " << r.right << ", " << r.bottom << ")";
+}
+
+namespace {
+
+const wchar_t kAppKey[] = L"Software\\Korvane\\Vellora32";
+
+Rect WindowRectOf(HWND hwnd) {
+  RECT r{};
+  ::GetWindowRect(hwnd, &r);
+  return FromRECT(r);
+}
+
+bool KeyExists(const wchar_t* path) {
+  HKEY key = nullptr;
+  if (::RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  ::RegCloseKey(key);
+  return true;
+}
+
+void PumpMessages(DWORD ms) {
+  const DWORD start = ::GetTickCount();
+  MSG msg;
+  while (::GetTickCount() - start < ms) {
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (msg.message == WM_TIMER) continue;  // no refreshes behind the test's back
+      ::TranslateMessage(&msg);
+      ::DispatchMessageW(&msg);
+    }
+    ::Sleep(10);
+  }
+}
+
+// Moves the cursor and waits until the position holds: the display server
+// echoes every move back a little later, and a late echo of an earlier move
+// would put the cursor back.
+bool MoveCursorTo(int x, int y) {
+  int steady = 0;
+  for (int i = 0; i < 200 && steady < 8; ++i) {
+    POINT p{};
+    if (::GetCursorPos(&p) && p.x == x && p.y == y) {
+      ++steady;
+    } else {
+      steady = 0;
+      if (!::SetCursorPos(x, y)) return false;
+    }
+    ::Sleep(20);
+  }
+  return steady >= 8;
+}
+
+// Each test starts from the defaults, with no stored placement and no key.
+class UIWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    g_setting = CSetting{};
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, kAppKey);
+  }
+  void TearDown() override {
+    if (window.m_hWnd) window.DestroyWindow();
+    // Drop the quit message the window posts when it goes.
+    MSG msg;
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    }
+    g_setting = CSetting{};
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, kAppKey);
+  }
+
+  void Create() {
+    ASSERT_NE(window.Create(nullptr), nullptr);
+    window.ShowWindow(SW_SHOWNOACTIVATE);
+    ASSERT_NE(window.m_view.m_hWnd, nullptr);
+  }
+
+  // The view's rectangle once the window lies at `mirror`.
+  Rect ViewAfterMoveTo(const Rect& mirror) {
+    window.MoveWindow(ToRECT(mirror), true);
+    return WindowRectOf(window.m_view);
+  }
+
+  CUIWindow window;
+};
+
+TEST_F(UIWindowTest, FirstRunTakesTheDefaultPlaceOnThePrimaryWorkArea) {
+  for (int side : {Left, Top, Right, Bottom}) {
+    g_setting.Direction = side;
+    CUIWindow w;
+    ASSERT_NE(w.Create(nullptr), nullptr);
+    MONITORINFOEXW info{};
+    ASSERT_TRUE(my::PrimaryMonitorInfo(info));
+    EXPECT_EQ(WindowRectOf(w), DefaultPlacement(FromRECT(info.rcWork), side, 50)) << side;
+    // The view is placed at once, band and all.
+    EXPECT_EQ(WindowRectOf(w.m_view), ViewRectFor(WindowRectOf(w), side, 50)) << side;
+    wchar_t title[32] = L"";
+    ::GetWindowTextW(w, title, 32);
+    EXPECT_STREQ(title, L"Vellora");
+    EXPECT_EQ(w.m_nTimerId, 1u);
+    EXPECT_EQ(w.m_nElapse, 100u);
+  }
+}
+
+TEST_F(UIWindowTest, StoredPlacementIsRestoredShiftedOntoTheScreen) {
+  g_setting.Window.Rectangle = {1800, 100, 2100, 400};  // sticks out on the right
+  Create();
+  EXPECT_EQ(WindowRectOf(window), (Rect{1620, 100, 1920, 400}));
+}
+
+TEST_F(UIWindowTest, HitTestCodesThroughTheRealWindow) {
+  Create();
+  window.MoveWindow(100, 100, 300, 200, true);
+  const struct {
+    int x, y, code;
+  } cases[] = {{107, 200, 10}, {108, 200, 1},  {392, 200, 11}, {391, 200, 1},
+               {100, 100, 13}, {399, 299, 17}, {250, 292, 15}, {250, 291, 1}};
+  for (const auto& c : cases)
+    EXPECT_EQ(window.SendMessage(WM_NCHITTEST, 0, MAKELPARAM(c.x, c.y)), c.code)
+        << c.x << "," << c.y;
+}
+
+TEST_F(UIWindowTest, SizingCursorFollowsTheBorderUnderTheMouse) {
+  Create();
+  window.MoveWindow(100, 100, 300, 200, true);
+  const struct {
+    int x, y;
+    LPCWSTR cursor;
+  } cases[] = {{102, 200, IDC_SIZEWE},
+               {397, 102, IDC_SIZENESW},
+               {250, 102, IDC_SIZENS},
+               {102, 102, IDC_SIZENWSE},
+               {250, 200, IDC_ARROW}};
+  for (const auto& c : cases) {
+    // The handler reads the position of the last message taken from the queue.
+    ASSERT_TRUE(MoveCursorTo(c.x, c.y));
+    window.PostMessage(WM_APP);
+    MSG msg;
+    ASSERT_TRUE(::PeekMessageW(&msg, window, WM_APP, WM_APP, PM_REMOVE));
+    ASSERT_EQ(fw::GetXParam(static_cast<LPARAM>(::GetMessagePos())), c.x);
+    EXPECT_EQ(window.SendMessage(WM_SETCURSOR, reinterpret_cast<WPARAM>(window.m_hWnd),
+                                 MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)),
+              TRUE);
+    EXPECT_EQ(::GetCursor(), ::LoadCursorW(nullptr, c.cursor)) << c.x << "," << c.y;
+  }
+}
+
+TEST_F(UIWindowTest, MinimumTrackingSizeBySide) {
+  Create();
+  const struct {
+    int side;
+    POINT min;
+  } cases[] = {{Left, {100, 200}}, {Right, {100, 200}}, {Top, {200, 100}}, {Bottom, {200, 100}}};
+  for (const auto& c : cases) {
+    g_setting.Direction = c.side;
+    MINMAXINFO info{};
+    info.ptMaxTrackSize = {5000, 4000};
+    EXPECT_EQ(window.SendMessage(WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info)), 0);
+    EXPECT_EQ(info.ptMinTrackSize.x, c.min.x) << c.side;
+    EXPECT_EQ(info.ptMinTrackSize.y, c.min.y) << c.side;
+    EXPECT_EQ(info.ptMaxTrackSize.x, 5000);  // left as the system gave it
+  }
+}
+
+TEST_F(UIWindowTest, ViewFollowsMovesAndSizesWithItsBand) {
+  Create();
+  const Rect mirror{300, 200, 700, 500};
+  for (int side : {Left, Top, Right, Bottom}) {
+    g_setting.Direction = side;
+    EXPECT_EQ(ViewAfterMoveTo(mirror), ViewRectFor(mirror, side, 50)) << side;
+    const Rect moved{320, 230, 760, 540};
+    EXPECT_EQ(ViewAfterMoveTo(moved), ViewRectFor(moved, side, 50)) << side;
+  }
+  g_setting.Direction = Left;
+  g_setting.TransparentEdge = 0;
+  EXPECT_EQ(ViewAfterMoveTo(mirror), mirror);
+}
+
+// Whether each of `n` ticks asked for a cursor-only refresh, as the view saw it.
+std::vector<bool> TickKinds(CUIWindow& w, int n) {
+  std::vector<bool> kinds;
+  for (int i = 0; i < n; ++i) {
+    w.OnTimer();
+    kinds.push_back(w.m_view.m_bCursorOnly);
+  }
+  return kinds;
+}
+
+TEST_F(UIWindowTest, TickSequenceForEachEntireRefreshRate) {
+  Create();
+  window.m_view.Refresh(false);  // settle the view's last paint area
+  const struct {
+    int rate;
+    std::vector<bool> kinds;
+  } cases[] = {
+      {10, {false, true, true, true, true, true, true, true, true, true, false, true}},
+      {1, {false, false, false}},
+      {0, {true, true, true}},
+  };
+  for (const auto& c : cases) {
+    g_setting.EntireRefreshRate = c.rate;
+    window.m_nTickCount = 0;
+    EXPECT_EQ(TickKinds(window, static_cast<int>(c.kinds.size())), c.kinds) << c.rate;
+  }
+}
+
+TEST_F(UIWindowTest, ChangeOfSideRestartsTheTickCount) {
+  Create();
+  window.m_view.Refresh(false);
+  TickKinds(window, 3);
+  EXPECT_EQ(window.m_nTickCount, 3);
+  window.SendMessage(WM_COMMAND, kCmdTop);
+  EXPECT_EQ(window.m_nTickCount, 0);
+  EXPECT_FALSE(TickKinds(window, 1)[0]);  // a whole refresh again
+}
+
+TEST_F(UIWindowTest, ChoosingTheCurrentSideDoesNothing) {
+  Create();
+  window.m_nTickCount = 4;
+  window.SendMessage(WM_COMMAND, kCmdLeft);
+  EXPECT_EQ(window.m_nTickCount, 4);
+  EXPECT_FALSE(KeyExists(L"Software\\Korvane\\Vellora32\\Setting"));
+}
+
+TEST_F(UIWindowTest, ChoosingTopKeepsTheViewAndMovesTheCut) {
+  Create();
+  window.MoveWindow(400, 300, 400, 300, true);
+  const Rect view = WindowRectOf(window.m_view);
+  const Rect before = WindowRectOf(window);
+
+  window.SendMessage(WM_COMMAND, kCmdTop);
+
+  EXPECT_EQ(g_setting.Direction, Top);
+  EXPECT_EQ(WindowRectOf(window.m_view), view);
+  const Rect after = WindowRectOf(window);
+  EXPECT_EQ(after.left, before.left - 50);
+  EXPECT_EQ(after.top, before.top + 50);
+  EXPECT_EQ(after.right, before.right);
+  EXPECT_EQ(after.bottom, before.bottom);
+  // Saved, timer restarted.
+  EXPECT_TRUE(KeyExists(L"Software\\Korvane\\Vellora32\\Setting\\Window"));
+  EXPECT_EQ(window.m_nTimerId, 1u);
+
+  // The menu shows the bullet on "&Top" and nowhere else.
+  HMENU popup = ::GetSubMenu(window.menu.Get(), 0);
+  ASSERT_NE(popup, nullptr);
+  window.SendMessage(WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(popup), 0);
+  for (UINT id : {kCmdLeft, kCmdRight, kCmdTop, kCmdBottom, kCmdExit}) {
+    MENUITEMINFOW mii{};
+    mii.cbSize = sizeof mii;
+    mii.fMask = MIIM_STATE | MIIM_FTYPE;
+    ASSERT_TRUE(::GetMenuItemInfoW(popup, id, FALSE, &mii));
+    EXPECT_EQ((mii.fState & MFS_CHECKED) != 0, id == kCmdTop) << id;
+    EXPECT_EQ(mii.fState & (MFS_GRAYED | MFS_DEFAULT), 0u) << id;
+  }
+  wchar_t text[32] = L"";
+  ::GetMenuStringW(popup, kCmdTop, text, 32, MF_BYCOMMAND);
+  EXPECT_STREQ(text, L"&Top");
+}
+
+TEST_F(UIWindowTest, DoubleClickMinimisesAndRestoreBringsTheViewBack) {
+  Create();
+  window.MoveWindow(400, 300, 400, 300, true);
+  const Rect view = WindowRectOf(window.m_view);
+  window.SendMessage(WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(200, 150));
+  EXPECT_TRUE(::IsIconic(window));
+  EXPECT_FALSE(::IsWindowVisible(window.m_view));
+  // As the taskbar does it: the system command shows the owned view again.
+  window.SendMessage(WM_SYSCOMMAND, SC_RESTORE, 0);
+  PumpMessages(300);
+  EXPECT_FALSE(::IsIconic(window));
+  EXPECT_TRUE(::IsWindowVisible(window.m_view));
+  EXPECT_EQ(WindowRectOf(window.m_view), view);
+}
+
+TEST_F(UIWindowTest, DestroyCapturesThePlacementAndQuits) {
+  Create();
+  window.MoveWindow(200, 150, 400, 300, true);
+  window.DestroyWindow();
+  EXPECT_EQ(g_setting.Window.Rectangle, (Rect{200, 150, 600, 450}));
+  EXPECT_EQ(window.m_nTimerId, 0u);
+  MSG msg;
+  ASSERT_TRUE(::PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+  EXPECT_EQ(msg.wParam, 0u);
+}
+
+TEST_F(UIWindowTest, DraggingByTheInsideFollowsTheCursor) {
+  Create();
+  window.MoveWindow(400, 300, 400, 300, true);
+  window.SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(100, 100));  // screen (500, 400)
+  EXPECT_EQ(::GetCapture(), window.m_hWnd);
+  // Client coordinates are relative to where the window is now.
+  window.SendMessage(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(130, 80));  // screen (530, 380)
+  EXPECT_EQ(WindowRectOf(window), (Rect{430, 280, 830, 580}));
+  EXPECT_EQ(WindowRectOf(window.m_view), (Rect{380, 280, 830, 580}));
+  window.SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(130, 80));
+  EXPECT_EQ(::GetCapture(), nullptr);
+  window.SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(0, 0));  // no capture: stays
+  EXPECT_EQ(WindowRectOf(window), (Rect{430, 280, 830, 580}));
+}
+
+}  // namespace
+}  // namespace vl

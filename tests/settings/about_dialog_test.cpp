@@ -1,0 +1,133 @@
+// The About dialog, shown modally over an owner and handled through its own
+// controls and the mouse while its loop runs.
+#include "settings/about_dialog.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/settings/modal_script.h"
+
+namespace {
+
+using vl::test::DoubleCentre;
+using vl::test::TextOf;
+
+bool IsUnderlined(HWND hwnd) {
+  LOGFONTW lf{};
+  ::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(hwnd, WM_GETFONT, 0, 0)), sizeof lf, &lf);
+  return lf.lfUnderline != 0;
+}
+
+// The cursor a control's default processing sets for the mouse over it; the
+// question goes up to the dialog first.
+HCURSOR CursorOver(HWND control) {
+  ::SendMessageW(control, WM_SETCURSOR, reinterpret_cast<WPARAM>(control),
+                 MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+  return ::GetCursor();
+}
+
+// The text colour the dialog gives a static control for painting.
+COLORREF TextColourFor(HWND dialog, HWND control, LRESULT& brush, COLORREF& background) {
+  const HDC dc = ::CreateCompatibleDC(nullptr);
+  brush = ::SendMessageW(dialog, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                         reinterpret_cast<LPARAM>(control));
+  const COLORREF colour = ::GetTextColor(dc);
+  background = ::GetBkColor(dc);
+  ::DeleteDC(dc);
+  return colour;
+}
+
+// Moves the mouse onto a control and clicks it, as a user does.
+void ClickAt(HWND control) {
+  RECT r{};
+  ::GetWindowRect(control, &r);
+  ::SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+  INPUT input[2]{};
+  input[0].type = input[1].type = INPUT_MOUSE;
+  input[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+  input[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+  ::SendInput(2, input, sizeof(INPUT));
+}
+
+TEST(CAboutDlg, CentredOnItsOwnerWithABlueUnderlinedLinkThatOpensOnEveryClick) {
+  const HWND owner = ::CreateWindowExW(0, L"STATIC", L"owner", WS_POPUP | WS_VISIBLE, 900, 500, 300,
+                                       200, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(owner, nullptr);
+  POINT mouseBefore{};
+  ::GetCursorPos(&mouseBefore);
+  const long handlesBefore = vl::gdi::g_liveHandles;
+
+  HWND dialog = nullptr, link = nullptr;
+  POINT centre{};
+  std::wstring caption, address;
+  bool linkUnderlined = false, othersUnderlined = true, openAfterClicks = false;
+  HCURSOR overLink = nullptr, overButton = nullptr;
+  COLORREF linkColour = 0, labelColour = 0, background = 0;
+  LRESULT brush = 0;
+  std::vector<std::wstring> opened;
+  bool openSucceeds = true;
+  {
+    CAboutDlg about;
+    about.m_openLink = [&](const std::wstring& text) {
+      opened.push_back(text);
+      return openSucceeds;
+    };
+    vl::test::CModalScript script({
+        [&] {
+          dialog = vl::test::FindDialog(owner);
+          if (!dialog) return false;
+          link = ::GetDlgItem(dialog, CAboutDlg::kLinkId);
+          centre = DoubleCentre(dialog);
+          caption = TextOf(dialog);
+          address = TextOf(link);
+          linkUnderlined = IsUnderlined(link);
+          othersUnderlined = IsUnderlined(::GetDlgItem(dialog, IDOK));
+          linkColour = TextColourFor(dialog, link, brush, background);
+          labelColour = TextColourFor(dialog, ::GetWindow(link, GW_HWNDPREV), brush, background);
+          overLink = CursorOver(link);
+          overButton = CursorOver(::GetDlgItem(dialog, IDOK));
+          ClickAt(link);
+          return true;
+        },
+        [&] { return opened.size() == 1; },
+        [&] {
+          openSucceeds = false;  // a failed opening only beeps
+          ClickAt(link);
+          return true;
+        },
+        [&] { return opened.size() == 2; },
+        [&] {
+          openAfterClicks = ::IsWindowVisible(dialog) != FALSE;
+          vl::test::PressKey(VK_ESCAPE);
+          return true;
+        },
+    });
+    EXPECT_EQ(about.DoModal(owner), IDCANCEL);
+    EXPECT_TRUE(script.Finished());
+    // The underlined link font lives as long as the dialog object.
+    EXPECT_EQ(vl::gdi::g_liveHandles, handlesBefore + 1);
+  }
+  EXPECT_EQ(vl::gdi::g_liveHandles, handlesBefore);
+  ::SetCursorPos(mouseBefore.x, mouseBefore.y);
+
+  const POINT ownerCentre = DoubleCentre(owner);
+  EXPECT_NEAR(centre.x, ownerCentre.x, 2);
+  EXPECT_NEAR(centre.y, ownerCentre.y, 2);
+  EXPECT_EQ(caption, L"About");
+  EXPECT_EQ(address, L"https://vellora.korvane.net/");
+  EXPECT_TRUE(linkUnderlined);
+  EXPECT_FALSE(othersUnderlined);
+  EXPECT_EQ(linkColour, RGB(0, 0, 255));
+  EXPECT_EQ(labelColour, ::GetSysColor(COLOR_BTNTEXT));
+  EXPECT_EQ(background, ::GetSysColor(COLOR_BTNFACE));
+  EXPECT_EQ(brush, reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_BTNFACE)));
+  EXPECT_EQ(overLink, ::LoadCursorW(nullptr, IDC_HAND));
+  EXPECT_EQ(overButton, ::LoadCursorW(nullptr, IDC_ARROW));
+  EXPECT_EQ(opened, std::vector<std::wstring>(2, address));
+  EXPECT_TRUE(openAfterClicks);
+  ::DestroyWindow(owner);
+}
+
+}  // namespace
