@@ -59,9 +59,13 @@ start_xvfb() {
 }
 
 # A private 64-bit prefix inside the build tree, made once; the server stays up
-# for the run so later starts are quick.
+# for the run so later starts are quick. With "native" (for the user's own
+# display) Win32 windows become windows of the user's desktop; otherwise they
+# live in one virtual desktop window.
 start_wine() {
+  local mode=${1:-desktop}
   export WINEPREFIX="$VELLORA_BUILD/wineprefix"
+  [ "$mode" = native ] && WINEPREFIX="$VELLORA_BUILD/wineprefix-native"
   export WINEARCH=win64
   export WINEDEBUG=-all
   export WINEDLLOVERRIDES="mscoree,mshtml="
@@ -77,8 +81,10 @@ start_wine() {
     # without a window manager, Wine waits two seconds for every visible
     # window it destroys, and cursor, focus and owned popups behave as on
     # Windows inside the desktop.
-    wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /t REG_SZ /d Default /f >/dev/null 2>&1
-    wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /t REG_SZ /d 1920x1080 /f >/dev/null 2>&1
+    if [ "$mode" != native ]; then
+      wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /t REG_SZ /d Default /f >/dev/null 2>&1
+      wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /t REG_SZ /d 1920x1080 /f >/dev/null 2>&1
+    fi
     wineserver -w
     touch "$WINEPREFIX/.vellora-prefix-2"
   fi

@@ -313,3 +313,28 @@ TEST_F(UIWindowTest, DraggingByTheInsideFollowsTheCursor) {
 
 }  // namespace
 }  // namespace vl
+
+namespace vl {
+namespace {
+
+// True when `upper` comes before `lower` in the z-order.
+bool IsAbove(HWND upper, HWND lower) {
+  for (HWND h = ::GetWindow(upper, GW_HWNDNEXT); h; h = ::GetWindow(h, GW_HWNDNEXT))
+    if (h == lower) return true;
+  return false;
+}
+
+TEST_F(UIWindowTest, ViewStaysAboveTheMirrorWindow) {
+  Create();
+  PumpMessages(200);
+  EXPECT_TRUE(IsAbove(window.m_view, window));
+  // Activating the mirror window (a click on it) keeps the view on top.
+  ::SetForegroundWindow(window);
+  ::SetActiveWindow(window);
+  window.MoveWindow(300, 300, 400, 300, true);
+  PumpMessages(200);
+  EXPECT_TRUE(IsAbove(window.m_view, window));
+}
+
+}  // namespace
+}  // namespace vl

@@ -39,14 +39,27 @@ COLORREF TextColourFor(HWND dialog, HWND control, LRESULT& brush, COLORREF& back
   return colour;
 }
 
-// Moves the mouse onto a control and clicks it, as a user does.
+// Clicks the middle of a control with the mouse, as a user does. The move
+// travels with the press, so nothing can put the pointer elsewhere between
+// the two (the display may still be settling the pointer of a new process).
 void ClickAt(HWND control) {
   RECT r{};
   ::GetWindowRect(control, &r);
-  ::SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+  const int left = ::GetSystemMetrics(SM_XVIRTUALSCREEN),
+            top = ::GetSystemMetrics(SM_YVIRTUALSCREEN);
+  const int width = ::GetSystemMetrics(SM_CXVIRTUALSCREEN);
+  const int height = ::GetSystemMetrics(SM_CYVIRTUALSCREEN);
+  // Absolute positions run 0..65535 across the screen; round up, as the
+  // system scales them back down.
+  const auto scale = [](int at, int size) {
+    return static_cast<LONG>((at * 65536 + size - 1) / size);
+  };
   INPUT input[2]{};
   input[0].type = input[1].type = INPUT_MOUSE;
-  input[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+  input[0].mi.dx = scale((r.left + r.right) / 2 - left, width);
+  input[0].mi.dy = scale((r.top + r.bottom) / 2 - top, height);
+  input[0].mi.dwFlags =
+      MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_VIRTUALDESK | MOUSEEVENTF_LEFTDOWN;
   input[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
   ::SendInput(2, input, sizeof(INPUT));
 }
