@@ -89,6 +89,16 @@ bool CUIWindow::ProcessWindowMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
             return 0;
           }))
         return true;
+      if (id == kCmdSetting && map.Handle([&] {
+            OnSetting();
+            return 0;
+          }))
+        return true;
+      if (id == kCmdAbout && map.Handle([&] {
+            OnAbout();
+            return 0;
+          }))
+        return true;
       if (id == kCmdExit && map.Handle([&] {
             OnExit();
             return 0;

@@ -80,6 +80,10 @@ class CUIWindow : public fw::CWindowImpl<CUIWindow, CWindowW, CUIWindowTraits>,
   // window into the view for the current side and band, restart the timer.
   void ApplySettings();
   void OnExit();
+  // The settings sheet, modal; every closing of it ends in ApplySettings.
+  void OnSetting();
+  // The About dialog, modal; changes nothing.
+  void OnAbout();
 
   // The first-run rectangle: from the primary work area, else a fixed one.
   static RECT DefaultWindowRect();
