@@ -18,24 +18,16 @@ class CMouseMoveImpl {
   bool ProcessWindowMessage(HWND hwnd, UINT msg, WPARAM, LPARAM lParam, LRESULT& result) {
     fw::CMessageMap map(m_bMsgHandled, result);
     // All three pass on, so the default procedure still sees the mouse.
-    if (msg == WM_LBUTTONDOWN && map.Handle([&] {
-          OnLButtonDown(hwnd, lParam);
-          SetMsgHandled(false);
-          return 0;
-        }))
-      return true;
-    if (msg == WM_MOUSEMOVE && map.Handle([&] {
-          OnMouseMove(hwnd, lParam);
-          SetMsgHandled(false);
-          return 0;
-        }))
-      return true;
-    if (msg == WM_LBUTTONUP && map.Handle([&] {
+    switch (msg) {
+      case WM_LBUTTONDOWN: map.PassOn([&] { OnLButtonDown(hwnd, lParam); }); break;
+      case WM_MOUSEMOVE: map.PassOn([&] { OnMouseMove(hwnd, lParam); }); break;
+      case WM_LBUTTONUP:
+        map.PassOn([&] {
           if (::GetCapture() == hwnd) ::ReleaseCapture();
-          SetMsgHandled(false);
-          return 0;
-        }))
-      return true;
+        });
+        break;
+      default: break;
+    }
     return false;
   }
 

@@ -16,94 +16,57 @@ int DirectionForCommand(UINT command) noexcept {
 bool CUIWindow::ProcessWindowMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
                                      LRESULT& result) {
   fw::CMessageMap map(m_bMsgHandled, result);
-  const auto passOn = [this](auto&& action) {
+  const auto withResult0 = [](auto&& action) {
     action();
-    SetMsgHandled(false);
     return 0;
   };
+
+  // Handlers in the order they are tried: the window's own, the context menu,
+  // the window's own again, then the menu state, timer and drag mixins.
+  // What passes on reaches DefWindowProcW.
   switch (msg) {
-    case WM_CREATE:
-      if (map.Handle([&] { return OnCreate(); })) return true;
-      break;
+    case WM_CREATE: return map.Handle([&] { return OnCreate(); });
     case WM_DESTROY:
-      if (map.Handle([&] {
-            return passOn([&] {
-              StopTimer(true);
-              g_setting.Window.Capture(hwnd);
-              ::PostQuitMessage(0);
-            });
-          }))
-        return true;
+      map.PassOn([&] {
+        StopTimer(true);
+        g_setting.Window.Capture(hwnd);
+        ::PostQuitMessage(0);
+      });
       break;
-    case WM_MOVE:
-      if (map.Handle([&] { return passOn([&] { PlaceView(); }); })) return true;
-      break;
+    case WM_MOVE: map.PassOn([&] { PlaceView(); }); break;
     case WM_SIZE:
-      if (map.Handle([&] {
-            return passOn([&] {
-              if (wParam != SIZE_MINIMIZED) PlaceView();
-            });
-          }))
-        return true;
+      map.PassOn([&] {
+        if (wParam != SIZE_MINIMIZED) PlaceView();
+      });
       break;
-    case WM_SETCURSOR:
-      if (map.Handle([&] { return OnSetCursor(); })) return true;
-      break;
+    case WM_SETCURSOR: return map.Handle([&] { return OnSetCursor(); });
     case WM_NCLBUTTONDOWN:
-      if (map.Handle([&] {
-            OnNcLButtonDown(lParam);
-            return 0;
-          }))
-        return true;
-      break;
+      return map.Handle([&] { return withResult0([&] { OnNcLButtonDown(lParam); }); });
     case WM_NCHITTEST:
-      if (map.Handle([&] { return HitTest(fw::GetXParam(lParam), fw::GetYParam(lParam)); }))
-        return true;
-      break;
+      return map.Handle([&] { return HitTest(fw::GetXParam(lParam), fw::GetYParam(lParam)); });
     case WM_GETMINMAXINFO:
-      if (map.Handle([&] {
-            OnGetMinMaxInfo(reinterpret_cast<MINMAXINFO*>(lParam));
-            return 0;
-          }))
-        return true;
-      break;
+      return map.Handle([&] {
+        return withResult0([&] { OnGetMinMaxInfo(reinterpret_cast<MINMAXINFO*>(lParam)); });
+      });
     default: break;
   }
   if (map.Chain<CSubMenuImpl<CUIWindow>>(*this, hwnd, msg, wParam, lParam)) return true;
   switch (msg) {
     case WM_LBUTTONDBLCLK:
-      if (map.Handle([&] { return ::SendMessageW(hwnd, WM_SYSCOMMAND, SC_MINIMIZE, 0); }))
-        return true;
-      break;
+      return map.Handle([&] {
+        return withResult0([&] { ::SendMessageW(hwnd, WM_SYSCOMMAND, SC_MINIMIZE, 0); });
+      });
     case WM_TIMER:
-      if (wParam == kRefreshTimerId && map.Handle([&] {
-            OnTimer();
-            return 0;
-          }))
-        return true;
+      if (wParam == kRefreshTimerId)
+        return map.Handle([&] { return withResult0([&] { OnTimer(); }); });
       break;
     case WM_COMMAND: {
       const UINT id = LOWORD(wParam);
-      if (DirectionForCommand(id) >= 0 && map.Handle([&] {
-            OnDirection(id);
-            return 0;
-          }))
-        return true;
-      if (id == kCmdSetting && map.Handle([&] {
-            OnSetting();
-            return 0;
-          }))
-        return true;
-      if (id == kCmdAbout && map.Handle([&] {
-            OnAbout();
-            return 0;
-          }))
-        return true;
-      if (id == kCmdExit && map.Handle([&] {
-            OnExit();
-            return 0;
-          }))
-        return true;
+      if (DirectionForCommand(id) >= 0)
+        return map.Handle([&] { return withResult0([&] { OnDirection(id); }); });
+      if (id == kCmdSetting) return map.Handle([&] { return withResult0([&] { OnSetting(); }); });
+      if (id == kCmdAbout) return map.Handle([&] { return withResult0([&] { OnAbout(); }); });
+      if (id == kCmdExit) return map.Handle([&] { return withResult0([&] { OnExit(); }); });
       break;
     }
     default: break;
@@ -112,8 +75,7 @@ bool CUIWindow::ProcessWindowMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
   if (map.Chain<fw::CSingleTimerImpl<CUIWindow, 100, kRefreshTimerId>>(*this, hwnd, msg, wParam,
                                                                        lParam))
     return true;
-  if (map.Chain<CMouseMoveImpl<CUIWindow>>(*this, hwnd, msg, wParam, lParam)) return true;
-  return false;
+  return map.Chain<CMouseMoveImpl<CUIWindow>>(*this, hwnd, msg, wParam, lParam);
 }
 
 RECT CUIWindow::DefaultWindowRect() {

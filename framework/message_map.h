@@ -16,8 +16,7 @@
 //
 //   fw::CMessageMap map(m_bMsgHandled, result);
 //   if (msg == WM_CREATE && map.Handle([&] { return OnCreate(); })) return true;
-//   if (msg == WM_MOVE && map.Handle([&] { PlaceView(); SetMsgHandled(false); return 0; }))
-//     return true;
+//   if (msg == WM_MOVE) map.PassOn([&] { PlaceView(); });
 //   if (map.Chain<CTimerMixin>(*this, hwnd, msg, wParam, lParam)) return true;
 //   return false;
 #pragma once
@@ -52,6 +51,16 @@ class CMessageMap {
     m_flag.Set(true);
     m_result = static_cast<LRESULT>(handler());
     return m_flag.Get();
+  }
+
+  // Runs an action that lets the message pass on to the later handlers and
+  // the default procedure; never ends dispatch.
+  template <class Action>
+  bool PassOn(Action&& action) {
+    m_flag.Set(true);
+    action();
+    m_flag.Set(false);
+    return false;
   }
 
   // Offers the message to the map of a mixin (a base of the calling class).

@@ -204,13 +204,11 @@ class CCenterPropertySheet {
 
   bool ProcessWindowMessage(HWND, UINT msg, WPARAM wParam, LPARAM, LRESULT& result) {
     CMessageMap map(m_bMsgHandled, result);
-    if (msg == WM_SHOWWINDOW && wParam && !m_bCentered && map.Handle([&] {
-          m_bCentered = true;
-          static_cast<T*>(this)->CenterWindow();
-          SetMsgHandled(false);
-          return 0;
-        }))
-      return true;
+    if (msg == WM_SHOWWINDOW && wParam && !m_bCentered)
+      map.PassOn([&] {
+        m_bCentered = true;
+        static_cast<T*>(this)->CenterWindow();
+      });
     return false;
   }
 

@@ -34,12 +34,7 @@ class CSingleTimerImpl {
 
   bool ProcessWindowMessage(HWND, UINT msg, WPARAM, LPARAM, LRESULT& result) {
     CMessageMap map(m_bMsgHandled, result);
-    if (msg == WM_DESTROY && map.Handle([&] {
-          StopTimer(true);
-          SetMsgHandled(false);
-          return 0;
-        }))
-      return true;
+    if (msg == WM_DESTROY) map.PassOn([&] { StopTimer(true); });
     return false;
   }
 

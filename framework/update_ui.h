@@ -84,12 +84,7 @@ class CUpdateUI {
 
   bool ProcessWindowMessage(HWND, UINT msg, WPARAM wParam, LPARAM, LRESULT& result) {
     CMessageMap map(m_bMsgHandled, result);
-    if (msg == WM_INITMENUPOPUP && map.Handle([&] {
-          UIUpdateMenu(reinterpret_cast<HMENU>(wParam));
-          SetMsgHandled(false);
-          return 0;
-        }))
-      return true;
+    if (msg == WM_INITMENUPOPUP) map.PassOn([&] { UIUpdateMenu(reinterpret_cast<HMENU>(wParam)); });
     return false;
   }
 
