@@ -9,6 +9,7 @@
 #include "render/win_rect.h"
 #include "settings/setting.h"
 #include "support/monitor.h"
+#include "tests/common/cursor.h"
 
 namespace vl {
 
@@ -44,24 +45,6 @@ void PumpMessages(DWORD ms) {
     }
     ::Sleep(10);
   }
-}
-
-// Moves the cursor and waits until the position holds: the display server
-// echoes every move back a little later, and a late echo of an earlier move
-// would put the cursor back.
-bool MoveCursorTo(int x, int y) {
-  int steady = 0;
-  for (int i = 0; i < 200 && steady < 8; ++i) {
-    POINT p{};
-    if (::GetCursorPos(&p) && p.x == x && p.y == y) {
-      ++steady;
-    } else {
-      steady = 0;
-      if (!::SetCursorPos(x, y)) return false;
-    }
-    ::Sleep(20);
-  }
-  return steady >= 8;
 }
 
 // Each test starts from the defaults, with no stored placement and no key.
@@ -145,7 +128,7 @@ TEST_F(UIWindowTest, SizingCursorFollowsTheBorderUnderTheMouse) {
                {250, 200, IDC_ARROW}};
   for (const auto& c : cases) {
     // The handler reads the position of the last message taken from the queue.
-    ASSERT_TRUE(MoveCursorTo(c.x, c.y));
+    ASSERT_TRUE(test::MoveCursorTo(c.x, c.y));
     window.PostMessage(WM_APP);
     MSG msg;
     ASSERT_TRUE(::PeekMessageW(&msg, window, WM_APP, WM_APP, PM_REMOVE));

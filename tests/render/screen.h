@@ -10,6 +10,7 @@
 #include "framework/window_impl.h"
 #include "pixels.h"
 #include "render/geometry.h"
+#include "tests/common/cursor.h"
 
 namespace vl::test {
 
@@ -29,25 +30,6 @@ bool PumpUntil(Pred done, DWORD timeoutMs = 5000) {
 }
 
 Rect VirtualScreenRect();
-
-// Moves the cursor and waits until the position holds: the display server
-// echoes every move back a little later, and a late echo of an earlier move
-// would put the cursor back. Nothing is dispatched meanwhile, so no paint of
-// a view runs behind a test's back.
-inline bool MoveCursorTo(int x, int y) {
-  int steady = 0;
-  for (int i = 0; i < 200 && steady < 8; ++i) {
-    POINT p{};
-    if (::GetCursorPos(&p) && p.x == x && p.y == y) {
-      ++steady;
-    } else {
-      steady = 0;
-      if (!::SetCursorPos(x, y)) return false;
-    }
-    ::Sleep(20);
-  }
-  return steady >= 8;
-}
 
 // A popup under everything else that paints the pattern at its own screen
 // pixels, so the screen context reads back which pixel it shows.
