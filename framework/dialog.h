@@ -12,6 +12,7 @@
 
 #include <windows.h>
 
+#include "framework/dispatch.h"
 #include "framework/message_map.h"
 #include "framework/window.h"
 
@@ -84,18 +85,10 @@ class CDialogImplBaseT : public TBase {
       ::SetWindowLongPtrW(hwnd, DWLP_USER, reinterpret_cast<LONG_PTR>(self));
     }
 
-    ++self->m_depth;
+    self->m_dispatch.Enter();
     LRESULT result = 0;
-    bool handled = false;
-    try {
-      handled = self->ProcessWindowMessage(hwnd, msg, wParam, lParam, result);
-    } catch (...) {
-      // Nothing may unwind through the system's frames; a handler that failed
-      // leaves the message to the default processing.
-      handled = false;
-    }
     INT_PTR answer = FALSE;
-    if (handled) {
+    if (CDispatch::Offer(*self, hwnd, msg, wParam, lParam, result)) {
       if (detail::ReturnsResultDirectly(msg)) {
         answer = static_cast<INT_PTR>(result);
       } else {
@@ -103,9 +96,7 @@ class CDialogImplBaseT : public TBase {
         answer = TRUE;
       }
     }
-    if (msg == WM_NCDESTROY) self->m_bDestroyed = true;
-    if (--self->m_depth == 0 && self->m_bDestroyed) {
-      self->m_bDestroyed = false;
+    if (self->m_dispatch.Leave(msg)) {
       ::SetWindowLongPtrW(hwnd, DWLP_USER, 0);
       self->m_hWnd = nullptr;
       self->OnFinalMessage(hwnd);
@@ -114,8 +105,7 @@ class CDialogImplBaseT : public TBase {
   }
 
  private:
-  unsigned m_depth = 0;       // messages of this dialog now being processed
-  bool m_bDestroyed = false;  // WM_NCDESTROY seen; detach when the outermost returns
+  CDispatch m_dispatch;
 };
 
 // A modal dialog made from dialog template T::IDD.

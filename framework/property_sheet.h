@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "framework/dialog.h"
+#include "framework/dispatch.h"
 #include "framework/message_map.h"
 #include "framework/window.h"
 
@@ -168,21 +169,12 @@ class CPropertySheetImpl : public TBase {
   static LRESULT CALLBACK SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR,
                                        DWORD_PTR data) {
     auto* self = reinterpret_cast<CPropertySheetImpl*>(data);
-    ++self->m_depth;
+    self->m_dispatch.Enter();
     LRESULT result = 0;
-    bool handled = false;
-    try {
-      handled = self->ProcessWindowMessage(hwnd, msg, wParam, lParam, result);
-    } catch (...) {
-      handled = false;  // nothing may unwind through the system's frames
-    }
-    if (!handled) result = ::DefSubclassProc(hwnd, msg, wParam, lParam);
-    if (msg == WM_NCDESTROY) {
-      ::RemoveWindowSubclass(hwnd, &SubclassProc, kSubclassId);
-      self->m_bDestroyed = true;
-    }
-    if (--self->m_depth == 0 && self->m_bDestroyed) {
-      self->m_bDestroyed = false;
+    if (!CDispatch::Offer(*self, hwnd, msg, wParam, lParam, result))
+      result = ::DefSubclassProc(hwnd, msg, wParam, lParam);
+    if (msg == WM_NCDESTROY) ::RemoveWindowSubclass(hwnd, &SubclassProc, kSubclassId);
+    if (self->m_dispatch.Leave(msg)) {
       self->m_hWnd = nullptr;
       self->OnFinalMessage(hwnd);
     }
@@ -191,8 +183,7 @@ class CPropertySheetImpl : public TBase {
 
   std::wstring m_strTitle;
   std::vector<HPROPSHEETPAGE> m_pages;  // not yet handed to the system
-  unsigned m_depth = 0;
-  bool m_bDestroyed = false;
+  CDispatch m_dispatch;
 };
 
 // A sheet mixin: centres the sheet on its owner the first time it is shown,

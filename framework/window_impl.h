@@ -12,6 +12,7 @@
 
 #include <cwchar>
 
+#include "framework/dispatch.h"
 #include "framework/message_map.h"
 #include "framework/window.h"
 
@@ -112,20 +113,11 @@ class CWindowImpl : public TBase {
     }
     if (!self) return ::DefWindowProcW(hwnd, msg, wParam, lParam);
 
-    ++self->m_depth;
+    self->m_dispatch.Enter();
     LRESULT result = 0;
-    bool handled = false;
-    try {
-      handled = self->ProcessWindowMessage(hwnd, msg, wParam, lParam, result);
-    } catch (...) {
-      // Nothing may unwind through the system's frames; a handler that failed
-      // leaves the message to the default procedure.
-      handled = false;
-    }
-    if (!handled) result = ::DefWindowProcW(hwnd, msg, wParam, lParam);
-    if (msg == WM_NCDESTROY) self->m_bDestroyed = true;
-    if (--self->m_depth == 0 && self->m_bDestroyed) {
-      self->m_bDestroyed = false;
+    if (!CDispatch::Offer(*self, hwnd, msg, wParam, lParam, result))
+      result = ::DefWindowProcW(hwnd, msg, wParam, lParam);
+    if (self->m_dispatch.Leave(msg)) {
       ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
       self->m_hWnd = nullptr;
       self->OnFinalMessage(hwnd);
@@ -133,8 +125,7 @@ class CWindowImpl : public TBase {
     return result;
   }
 
-  unsigned m_depth = 0;       // messages of this window now being processed
-  bool m_bDestroyed = false;  // WM_NCDESTROY seen; detach when the outermost returns
+  CDispatch m_dispatch;
 };
 
 }  // namespace fw
