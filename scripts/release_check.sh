@@ -1,0 +1,209 @@
+#!/usr/bin/env bash
+# Tries the artefacts of scripts/release.sh under Wine as a user would: the
+# portable zip's contents, then a silent per-user install (files, Start-menu
+# shortcut, uninstall entry), a start of the installed program until its
+# window shows and a close, the refusal to (un)install over a running copy,
+# and silent uninstalls that keep and that remove the settings.
+#
+# Uses the caller's display and Wine prefix when DISPLAY and WINEPREFIX are
+# set (as scripts/test.sh leaves them), otherwise starts its own. Prints each
+# check; exits non-zero if any failed. Leaves the prefix as it found it: the
+# settings key is saved first and put back at the end.
+set -euo pipefail
+. "$(dirname "$0")/common.sh"
+
+version=$(sed -n 's/^project(Vellora VERSION \([0-9]*\.[0-9]*\.[0-9]*\).*/\1/p' \
+  "$VELLORA_ROOT/CMakeLists.txt")
+out="$VELLORA_BUILD/release"
+setup="$out/vellora-$version-setup.exe"
+zip_file="$out/vellora-$version-portable.zip"
+built_exe="$out/build/app/vellora.exe"
+for f in "$setup" "$zip_file" "$built_exe"; do
+  [ -f "$f" ] || {
+    log "$f is missing: run scripts/release.sh first"
+    exit 1
+  }
+done
+
+passed=0
+failed=0
+ok() {
+  printf 'ok   %s\n' "$*"
+  passed=$((passed + 1))
+}
+bad() {
+  printf 'FAIL %s\n' "$*"
+  failed=$((failed + 1))
+}
+check() { # description, command...
+  local what=$1
+  shift
+  if "$@"; then ok "$what"; else bad "$what"; fi
+}
+
+own_xvfb=0
+own_wine=0
+saved_settings=
+cleanup() {
+  if [ $own_wine -eq 1 ] || [ -n "${WINEPREFIX:-}" ]; then
+    # Put the caller's settings back as they were.
+    wine reg delete 'HKCU\Software\Korvane\Vellora32' /f >/dev/null 2>&1 || true
+    if [ -n "$saved_settings" ] && [ -s "$saved_settings" ]; then
+      wine reg import "$(winepath -w "$saved_settings")" >/dev/null 2>&1 || true
+    fi
+    rm -f "$saved_settings"
+  fi
+  [ $own_wine -eq 1 ] && { wineserver -k >/dev/null 2>&1 || true; }
+  [ $own_xvfb -eq 1 ] && stop_all
+  return 0
+}
+trap cleanup EXIT
+
+ensure_packages unzip
+
+if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
+  start_xvfb
+  own_xvfb=1
+fi
+if [ -z "${WINEPREFIX:-}" ] || [ ! -d "$WINEPREFIX" ]; then
+  start_wine
+  own_wine=1
+fi
+# No host menu entries for the shortcuts the installer makes.
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-};winemenubuilder.exe=d"
+export WINEDEBUG=-all
+log "checking the release $version under Wine (prefix $WINEPREFIX, display $DISPLAY)"
+
+# The probe asks Windows what a user's Windows would see.
+probe="$out/release_probe.exe"
+probe_src="$VELLORA_ROOT/packaging/release_probe.cpp"
+if [ ! -f "$probe" ] || [ "$probe_src" -nt "$probe" ]; then
+  x86_64-w64-mingw32-g++-posix -std=c++20 -municode -static -O1 -Wall -Wextra \
+    -DUNICODE -D_UNICODE -DWIN32_LEAN_AND_MEAN -DNOMINMAX -D_WIN32_WINNT=0x0A00 \
+    "$probe_src" -o "$probe" -lole32 -luuid -lversion
+fi
+probe() { { wine "$probe" "$@" </dev/null 2>/dev/null || true; } | tr -d '\r'; }
+value() { sed -n "s/^$1=//p" <<<"$2" | head -1; }
+
+win_env() { wine cmd /c echo "%$1%" 2>/dev/null | tr -d '\r'; }
+local_appdata=$(win_env LOCALAPPDATA)
+appdata=$(win_env APPDATA)
+install_win="$local_appdata\\Programs\\Vellora"
+install_dir=$(winepath -u "$install_win" 2>/dev/null)
+shortcut_win="$appdata\\Microsoft\\Windows\\Start Menu\\Programs\\Vellora.lnk"
+shortcut=$(winepath -u "$shortcut_win" 2>/dev/null)
+settings_key='HKCU\Software\Korvane\Vellora32'
+uninstall_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Vellora'
+key_exists() { wine reg query "$1" >/dev/null 2>&1; }
+# The uninstaller's last step may trail its end by a moment.
+gone() {
+  local i
+  for i in $(seq 1 50); do
+    [ -e "$1" ] || return 0
+    sleep 0.2
+  done
+  return 1
+}
+reg_value() { wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$2 *REG_[A-Z_]* *//p"; }
+
+# Start from no install and no settings; the caller's settings come back at the end.
+saved_settings=$(mktemp --suffix=.reg)
+if key_exists "$settings_key"; then
+  wine reg export "$settings_key" "$(winepath -w "$saved_settings")" /y >/dev/null 2>&1
+else
+  : >"$saved_settings"
+fi
+wine reg delete "$settings_key" /f >/dev/null 2>&1 || true
+wine reg delete "$uninstall_key" /f >/dev/null 2>&1 || true
+rm -rf "$install_dir" "$shortcut"
+
+# --- the portable zip
+echo "-- portable zip: $(basename "$zip_file")"
+check "holds exactly vellora.exe, README.txt and LICENSE.txt" \
+  test "$(unzip -Z1 "$zip_file" | sort | tr '\n' ' ')" = "LICENSE.txt README.txt vellora.exe "
+unpacked=$(mktemp -d)
+unzip -q "$zip_file" -d "$unpacked"
+check "its vellora.exe is the release build" cmp -s "$unpacked/vellora.exe" "$built_exe"
+check "its read-me names version $version" grep -q "Vellora $version" "$unpacked/README.txt"
+check "its licence is the MIT licence of Korvane" \
+  grep -q 'Copyright (c) 2026 Korvane' "$unpacked/LICENSE.txt"
+facts=$(probe inspect "$(winepath -w "$unpacked/vellora.exe")")
+rm -rf "$unpacked"
+check "version $version.0, as Windows reads it" test "$(value file_version "$facts")" = "$version.0"
+check "product Vellora, maker Korvane, product version $version.0" test \
+  "$(value ProductName "$facts")|$(value CompanyName "$facts")|$(value ProductVersion "$facts")" \
+  = "Vellora|Korvane|$version.0"
+check "icon in 16, 24, 32, 48 and 256 pixels" \
+  test "$(value icon_sizes "$facts" | tr ' ' '\n' | sort -n | tr '\n' ' ')" = "16 24 32 48 256 "
+check "manifest: common controls 6, asInvoker, per-monitor DPI awareness" \
+  test "$(grep -c '^manifest_has=.*:yes$' <<<"$facts")" -eq 4
+
+# --- silent install
+echo "-- silent install: $(basename "$setup") /S"
+result=$(probe run "$(winepath -w "$setup")" /S)
+check "the installer ends with exit code 0" test "$(value exit_code "$result")" = 0
+check "vellora.exe is in $install_win and is the release build" \
+  cmp -s "$install_dir/vellora.exe" "$built_exe"
+check "README.txt, LICENSE.txt and uninstall.exe are beside it" \
+  test -f "$install_dir/README.txt" -a -f "$install_dir/LICENSE.txt" -a -f "$install_dir/uninstall.exe"
+target=$(value target "$(probe shortcut "$shortcut_win")")
+check "the Start-menu shortcut starts the installed vellora.exe" \
+  test "${target,,}" = "${install_win,,}\\vellora.exe"
+check "uninstall entry: Vellora $version by Korvane" test \
+  "$(reg_value "$uninstall_key" DisplayName)|$(reg_value "$uninstall_key" DisplayVersion)|$(reg_value "$uninstall_key" Publisher)" \
+  = "Vellora|$version|Korvane"
+check "uninstall entry: its uninstaller, silent form and install folder" test \
+  "$(reg_value "$uninstall_key" UninstallString)|$(reg_value "$uninstall_key" QuietUninstallString)|$(reg_value "$uninstall_key" InstallLocation)" \
+  = "\"$install_win\\uninstall.exe\"|\"$install_win\\uninstall.exe\" /S|$install_win"
+
+# --- the installed program starts, shows its window and ends
+echo "-- start the installed vellora.exe"
+result=$(probe start "$install_win\\vellora.exe")
+check "its mirror window appears ($(value window "$result"))" test -n "$(value window "$result")"
+check "closed, it ends with exit code 0" test "$(value exit_code "$result")" = 0
+check "it kept its settings in $settings_key" key_exists "$settings_key\\Setting"
+
+# --- a running copy is never replaced or removed from under it
+echo "-- while the installed vellora.exe runs"
+coproc HOLD { wine "$probe" locked "$install_win\\vellora.exe" 2>/dev/null; }
+hold_pid=$HOLD_PID
+line=
+while IFS= read -r -t 20 line <&"${HOLD[0]}"; do
+  [[ $line == running=yes* ]] && break
+done
+if [[ $line == running=yes* ]]; then
+  result=$(probe run "$(winepath -w "$setup")" /S)
+  check "the installer refuses with a non-zero exit code" test "$(value exit_code "$result")" -ne 0
+  # In place (_?=), so its own exit code comes back.
+  result=$(probe run "$install_win\\uninstall.exe" /S "_?=$install_win")
+  check "the uninstaller refuses with a non-zero exit code" test "$(value exit_code "$result")" -ne 0
+  check "... and leaves the program in place" \
+    test -f "$install_dir/vellora.exe" -a -f "$install_dir/uninstall.exe"
+  check "... and its uninstall entry" key_exists "$uninstall_key"
+  echo stop >&"${HOLD[1]}"
+else
+  bad "the installed vellora.exe could not be started and held"
+fi
+wait "$hold_pid" 2>/dev/null || true
+
+# --- silent uninstall keeps the settings
+echo "-- silent uninstall: uninstall.exe /S"
+result=$(probe run "$install_win\\uninstall.exe" /S)
+check "the uninstaller ends with exit code 0" test "$(value exit_code "$result")" = 0
+check "the install folder is gone" gone "$install_dir"
+check "the Start-menu shortcut is gone" test ! -e "$shortcut"
+check "the uninstall entry is gone" bash -c "! wine reg query '$uninstall_key' >/dev/null 2>&1"
+check "the settings are kept" key_exists "$settings_key\\Setting"
+
+# --- and with /REMOVESETTINGS removes them
+echo "-- install again, then uninstall.exe /S /REMOVESETTINGS"
+result=$(probe run "$(winepath -w "$setup")" /S)
+check "the installer ends with exit code 0" test "$(value exit_code "$result")" = 0
+result=$(probe run "$install_win\\uninstall.exe" /S /REMOVESETTINGS)
+check "the uninstaller ends with exit code 0" test "$(value exit_code "$result")" = 0
+check "the install folder is gone" gone "$install_dir"
+check "the uninstall entry is gone" bash -c "! wine reg query '$uninstall_key' >/dev/null 2>&1"
+check "the settings are gone" bash -c "! wine reg query '$settings_key' >/dev/null 2>&1"
+
+echo "release check: $passed passed, $failed failed"
+[ $failed -eq 0 ]
