@@ -1,6 +1,7 @@
 #include "render/geometry.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace vl {
 
@@ -20,6 +21,26 @@ std::int64_t Extent(const Rect& r, int side) noexcept {
   if (side == Top || side == Bottom) return Wide(r.bottom) - r.top;
   return 0;
 }
+
+constexpr std::int64_t kMin32 = std::numeric_limits<std::int32_t>::min();
+constexpr std::int64_t kMax32 = std::numeric_limits<std::int32_t>::max();
+
+constexpr bool Fits(std::int64_t v) noexcept { return v >= kMin32 && v <= kMax32; }
+
+// Cut to the 32-bit plane: for an area that is only ever intersected with
+// screen rectangles, this loses nothing that wrapping around would not garble.
+constexpr std::int32_t Saturate(std::int64_t v) noexcept {
+  return static_cast<std::int32_t>(std::clamp(v, kMin32, kMax32));
+}
+
+// A rectangle in exact arithmetic.
+struct Rect64 {
+  std::int64_t left, top, right, bottom;
+};
+
+Rect64 Widen(const Rect& r) noexcept { return {r.left, r.top, r.right, r.bottom}; }
+
+bool IsEmpty(const Rect64& r) noexcept { return r.right <= r.left || r.bottom <= r.top; }
 
 }  // namespace
 
@@ -72,7 +93,9 @@ Rect CalcCursorRect(Point now, Point previous, std::int32_t distance) noexcept {
   // Signed division truncates toward zero, as the refresh has always done.
   const std::int64_t mx = (Wide(now.x) + previous.x) / 2;
   const std::int64_t my = (Wide(now.y) + previous.y) / 2;
-  return {Wrap(mx - hx), Wrap(my - hy), Wrap(mx + hx + 1), Wrap(my + hy + 1)};
+  // Cut, not wrapped: near the limits of the plane a wrapped square would turn
+  // inside out and miss the cursor; a cut one still clips the screen exactly.
+  return {Saturate(mx - hx), Saturate(my - hy), Saturate(mx + hx + 1), Saturate(my + hy + 1)};
 }
 
 ReflectRects CalcReflectRects(int direction, const Rect& window, const Rect& paint,
@@ -83,13 +106,41 @@ ReflectRects CalcReflectRects(int direction, const Rect& window, const Rect& pai
   if (direction == Right) k = window.right;
   if (direction == Bottom) k = window.bottom;
 
-  const auto mirror = [vertical, k](const Rect& r) {
+  // Exact arithmetic: near the limits of the plane, 32-bit sums would wrap an
+  // empty paint area into a wide one and pull the source and destination apart.
+  const auto mirror = [vertical, k](const Rect64& r) {
+    if (vertical) {
+      const std::int64_t d = 2 * Wide(k) - r.top - r.bottom;
+      return Rect64{r.left, r.top + d, r.right, r.bottom + d};
+    }
+    const std::int64_t d = 2 * Wide(k) - r.left - r.right;
+    return Rect64{r.left + d, r.top, r.right + d, r.bottom};
+  };
+  const Rect64 s0 = mirror(Widen(paint));
+  const Rect64 src{std::max(s0.left, Wide(clip.left)), std::max(s0.top, Wide(clip.top)),
+                   std::min(s0.right, Wide(clip.right)), std::min(s0.bottom, Wide(clip.bottom))};
+  if (!IsEmpty(src)) {
+    const Rect64 d = mirror(src);
+    const Rect64 dc{d.left - clientOrigin.x, d.top - clientOrigin.y, d.right - clientOrigin.x,
+                    d.bottom - clientOrigin.y};
+    const Rect64 dst = vertical ? Rect64{dc.left, dc.bottom - 1, dc.right, dc.top - 1}
+                                : Rect64{dc.right - 1, dc.top, dc.left - 1, dc.bottom};
+    // The copy takes int extents and positions; one the plane cannot hold is
+    // not made at all.
+    if (Fits(src.right - src.left) && Fits(src.bottom - src.top) && Fits(dst.left) &&
+        Fits(dst.top) && Fits(dst.right) && Fits(dst.bottom))
+      return {{Wrap(src.left), Wrap(src.top), Wrap(src.right), Wrap(src.bottom)},
+              {Wrap(dst.left), Wrap(dst.top), Wrap(dst.right), Wrap(dst.bottom)}};
+  }
+
+  // Nothing to copy: the empty source, and the zero-sized destination its
+  // mirror image gives.
+  const auto mirror32 = [vertical, k](const Rect& r) {
     return vertical ? MirrorRectY(r, k) : MirrorRectX(r, k);
   };
-  const Rect src = IntersectRect(mirror(paint), clip);
   const Rect client =
-      OffsetRect(mirror(src), Wrap(-Wide(clientOrigin.x)), Wrap(-Wide(clientOrigin.y)));
-  return {src, vertical ? FlipRectY(client) : FlipRectX(client)};
+      OffsetRect(mirror32(Rect{}), Wrap(-Wide(clientOrigin.x)), Wrap(-Wide(clientOrigin.y)));
+  return {Rect{}, vertical ? FlipRectY(client) : FlipRectX(client)};
 }
 
 void SetEdgeWidth(Rect& r, int side, std::int32_t width) noexcept {

@@ -1,8 +1,14 @@
 #include "settings/setting.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace vl {
+
+namespace {
+constexpr std::int64_t kMin32 = std::numeric_limits<std::int32_t>::min();
+constexpr std::int64_t kMax32 = std::numeric_limits<std::int32_t>::max();
+}  // namespace
 
 CSetting g_setting;
 
@@ -48,7 +54,11 @@ void CSetting::CalcEdgeRects(const Rect& rect, int direction, RectList& light,
   Rect r1 = rect, r2 = rect;
   const std::int64_t grow = T < e ? e - T : 0;
   const std::int64_t cut = T < e ? T : e;
-  const auto add = [](std::int32_t& v, std::int64_t d) { v = static_cast<std::int32_t>(v + d); };
+  // Cut to the 32-bit plane rather than wrapped: a band that reaches beyond
+  // it still covers all there is, a wrapped one would turn inside out.
+  const auto add = [](std::int32_t& v, std::int64_t d) {
+    v = static_cast<std::int32_t>(std::clamp<std::int64_t>(v + d, kMin32, kMax32));
+  };
   switch (direction) {
     case Left:
       add(r1.right, grow);
@@ -73,7 +83,11 @@ void CSetting::CalcEdgeRects(const Rect& rect, int direction, RectList& light,
   CutEdgeRect(r1, direction, N, light);
   for (int i = Left; i <= Bottom; ++i)
     if (i != direction && i != opposite) CutEdgeRect(r1, i, E, light);
-  if (N > T) CutEdgeRect(r2, direction, N - T, dark);
+  // Exact difference: with widths outside the record's bounds it may not fit
+  // 32 bits; a band wider than the plane is as good as the widest one.
+  if (N > T)
+    CutEdgeRect(r2, direction, static_cast<std::int32_t>(std::min(std::int64_t{N} - T, kMax32)),
+                dark);
   for (int i = Left; i <= Bottom; ++i)
     if (i != direction) CutEdgeRect(r2, i, E, dark);
 }

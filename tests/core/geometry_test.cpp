@@ -84,6 +84,13 @@ TEST(Geometry, CursorNeighbourhood) {
       {{-5, 0}, {-2, 0}, 0, {-6, 0, 1, 1}},  // midpoint -3: truncated toward zero
       {{10, 10}, {10, 10}, 0, {10, 10, 11, 11}},
       {{0, 0}, {100, 0}, 10, {-50, -10, 151, 11}},  // movement wider than the distance
+      // Next to the limits the square is cut to the plane, not wrapped inside out.
+      {{INT_MAX - 10, 0}, {INT_MAX - 10, 0}, 50, {INT_MAX - 60, -50, INT_MAX, 51}},
+      {{INT_MIN + 5, 0}, {INT_MIN + 5, 0}, 50, {INT_MIN, -50, INT_MIN + 56, 51}},
+      {{-2147479788, -2147483382},
+       {2147483195, 2147483195},
+       53713,
+       {INT_MIN, INT_MIN, INT_MAX, INT_MAX}},
   };
   for (const auto& c : cases) EXPECT_EQ(CalcCursorRect(c.now, c.previous, c.distance), c.expected);
 }
@@ -112,6 +119,67 @@ TEST(Geometry, ReflectRectsForEverySide) {
     const auto r = CalcReflectRects(c.direction, window, window, c.clip, {100, 50});
     EXPECT_EQ(r.src, c.src) << "direction " << c.direction;
     EXPECT_EQ(r.dst, c.dst) << "direction " << c.direction;
+  }
+}
+
+// Views and clips next to the limits of the 32-bit plane: the copy is exact
+// where the plane can hold it and is left out where it cannot, instead of
+// wrapping around.
+TEST(Geometry, ReflectRectsAtTheLimitsOfThePlane) {
+  const struct {
+    const char* name;
+    int direction;
+    Rect window, paint, clip;
+    Point origin;
+    Rect src, dst;
+  } cases[] = {
+      // The mirror image reaches past INT_MIN; the part that exists is read.
+      {"left end of the plane",
+       Left,
+       {INT_MIN + 10, 0, INT_MIN + 100, 10},
+       {INT_MIN + 10, 0, INT_MIN + 100, 10},
+       {INT_MIN, 0, INT_MAX, 10},
+       {INT_MIN + 10, 0},
+       {INT_MIN, 0, INT_MIN + 10, 10},
+       {9, 0, -1, 10}},
+      // An inside-out window paints nothing, even where 32-bit sums would
+      // have wrapped it into a wide source.
+      {"inside-out paint area",
+       Right,
+       {-1711275954, -2535, -2147480020, 2453},
+       {-1711275954, -2535, -2147480020, 2453},
+       {-4018, -2414, 2147481352, 2147482664},
+       {-4096, -4096},
+       {},
+       {}},
+      // A source wider than an int extent cannot be copied.
+      {"source wider than an extent",
+       Left,
+       {0, 0, 10, 10},
+       {-100, 0, INT_MAX, 10},
+       {INT_MIN, 0, INT_MAX, 10},
+       {0, 0},
+       {},
+       {}},
+      // A destination the plane cannot hold in client coordinates.
+      {"client origin far away",
+       Top,
+       {0, 100, 10, 200},
+       {0, 100, 10, 200},
+       {0, 0, 10, 100},
+       {INT_MIN, INT_MIN},
+       {},
+       {}},
+  };
+  for (const auto& c : cases) {
+    const auto r = CalcReflectRects(c.direction, c.window, c.paint, c.clip, c.origin);
+    EXPECT_EQ(r.src, c.src) << c.name;
+    if (c.src == Rect{}) {
+      EXPECT_EQ(r.dst.right, r.dst.left) << c.name;
+      EXPECT_EQ(r.dst.bottom, r.dst.top) << c.name;
+    } else {
+      EXPECT_EQ(r.dst, c.dst) << c.name;
+    }
   }
 }
 
@@ -255,6 +323,24 @@ TEST(Geometry, EdgeBands) {
        50,
        {{0, 0, 4, 200}, {4, 0, 200, 4}, {196, 4, 200, 200}, {4, 196, 196, 200}},
        {{0, 0, 4, 200}, {4, 0, 200, 4}, {196, 4, 200, 200}, {4, 196, 196, 200}}},
+      // The light bands run on to the end of the plane instead of wrapping.
+      {"view as wide as the plane",
+       {0, 0, INT_MAX, 10},
+       Left,
+       4,
+       0,
+       50,
+       {{0, 0, 0, 10}, {0, 0, INT_MAX, 4}, {0, 6, INT_MAX, 10}},
+       {{50, 0, INT_MAX, 4}, {INT_MAX - 4, 4, INT_MAX, 10}, {50, 6, INT_MAX - 4, 10}}},
+      // Widths outside the record's bounds (a damaged record) stay defined.
+      {"thin edge far wider than the band",
+       {0, 0, 200, 200},
+       Left,
+       4,
+       INT_MAX,
+       -4096,
+       {{0, 0, 4496, 200}, {4496, 0, 4496, 4}, {4496, 196, 4496, 200}},
+       {{-4096, 0, 200, 200}, {200, 0, 200, 4}, {200, 196, 200, 200}}},
       {"empty rectangle", {}, Left, 4, 8, 50, {}, {}},
       {"empty rectangle, direction 5", {}, 5, 4, 8, 50, {}, {}},
   };
