@@ -1,0 +1,172 @@
+// Fixed-point text, both ways, for any text and any 32-bit value.
+//
+// Parsing, with the two decimal counts the settings page uses (0 and 2) and a
+// third drawn from the input: the text is accepted exactly when it is an
+// optional sign, ASCII digits and an optional point with optional digits
+// after it, and then gives the value an independent reading of the digits
+// gives; a rejected text leaves the output alone. The readings with 0 and 2
+// decimals agree. Formatting: the text has the allowed form, and parsing it
+// gives the value back.
+#include <cstdint>
+#include <string>
+
+#include "fuzz/fuzz_support.h"
+#include "settings/fixed_point.h"
+
+namespace vl::fuzz {
+namespace {
+
+constexpr std::int32_t kUntouched = 0x5A5A5A5A;
+
+bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
+
+// The digits read as a decimal number, or -1 when it exceeds `cap`.
+std::int64_t DecimalUpTo(const std::wstring& digits, std::int64_t cap) {
+  std::size_t i = digits.find_first_not_of(L'0');
+  if (i == std::wstring::npos) return 0;
+  if (digits.size() - i > 10) return -1;
+  const std::int64_t v = std::stoll(digits.substr(i));
+  return v > cap ? -1 : v;
+}
+
+struct Reading {
+  bool accepted = false;
+  std::int32_t value = 0;
+};
+
+// The number form and its value, read without a regular expression and with
+// the scaling done on the digit string.
+Reading Reference(const std::wstring& text, int decimals) {
+  if (decimals < 0) return {};
+  std::size_t i = 0;
+  bool negative = false;
+  if (i < text.size() && (text[i] == L'+' || text[i] == L'-')) negative = text[i++] == L'-';
+  const std::size_t intStart = i;
+  while (i < text.size() && IsDigit(text[i])) ++i;
+  if (i == intStart) return {};
+  const std::wstring integer = text.substr(intStart, i - intStart);
+  std::wstring fraction;
+  if (i < text.size() && text[i] == L'.') {
+    const std::size_t fracStart = ++i;
+    while (i < text.size() && IsDigit(text[i])) ++i;
+    fraction = text.substr(fracStart, i - fracStart);
+  }
+  if (i != text.size()) return {};
+
+  const std::int64_t limit = negative ? -kMin32 : kMax32;
+  const std::size_t k = static_cast<std::size_t>(decimals);
+  const std::int64_t whole = DecimalUpTo(integer, limit);
+  if (whole < 0) {
+    // The integer part saturates; only unscaled does that still fit.
+    if (k != 0) return {};
+    return {true, static_cast<std::int32_t>(negative ? kMin32 : kMax32)};
+  }
+  fraction.resize(k, L'0');
+  const std::int64_t scaled = DecimalUpTo(integer + fraction, limit);
+  if (scaled < 0) return {};
+  return {true, static_cast<std::int32_t>(negative ? -scaled : scaled)};
+}
+
+struct Input {
+  std::wstring text;
+  int decimals = 0;
+  std::int32_t value = 0;
+} g_input;
+
+Reading Parse(const std::wstring& text, int decimals) {
+  std::int32_t out = kUntouched;
+  const bool ok = ParseFixedPoint(text, decimals, out);
+  if (!ok) FUZZ_REQUIRE(out == kUntouched);
+  return {ok, out};
+}
+
+void CheckParse(const std::wstring& text, int decimals) {
+  g_input = {text, decimals, 0};
+  const Reading got = Parse(text, decimals);
+  const Reading want = Reference(text, decimals);
+  FUZZ_REQUIRE(got.accepted == want.accepted);
+  if (got.accepted) FUZZ_REQUIRE(got.value == want.value);
+}
+
+// The form FormatFixedPoint promises: "-" only for a negative value, digits,
+// and with decimals either exactly that many fraction digits (kept zeros) or
+// no trailing zero at all.
+void CheckFormat(std::int32_t value, int decimals, bool keep) {
+  g_input = {L"", decimals, value};
+  const std::wstring text = FormatFixedPoint(value, decimals, keep);
+  FUZZ_REQUIRE(!text.empty());
+  FUZZ_REQUIRE((text[0] == L'-') == (value < 0));
+  const std::size_t point = text.find(L'.');
+  const std::size_t digitsFrom = value < 0 ? 1 : 0;
+  const std::size_t intEnd = point == std::wstring::npos ? text.size() : point;
+  FUZZ_REQUIRE(intEnd > digitsFrom);
+  for (std::size_t i = digitsFrom; i < text.size(); ++i)
+    FUZZ_REQUIRE(IsDigit(text[i]) || i == point);
+  const int k = decimals < 0 ? 0 : decimals;
+  if (point != std::wstring::npos) {
+    const std::size_t fractionDigits = text.size() - point - 1;
+    FUZZ_REQUIRE(fractionDigits > 0 && fractionDigits <= static_cast<std::size_t>(k));
+    if (keep) FUZZ_REQUIRE(fractionDigits == static_cast<std::size_t>(k));
+    if (!keep) FUZZ_REQUIRE(text.back() != L'0');
+  } else {
+    FUZZ_REQUIRE(k == 0 || !keep);
+  }
+  if (decimals >= 0) {
+    const Reading back = Parse(text, decimals);
+    FUZZ_REQUIRE(back.accepted && back.value == value);
+  }
+}
+
+// Bytes below 0xF0 are characters of their own; 0xF0 and above take the next
+// two bytes as one UTF-16 unit, for digits of other scripts and the like.
+std::wstring Decode(const std::uint8_t* data, std::size_t size) {
+  std::wstring text;
+  for (std::size_t i = 0; i < size; ++i) {
+    if (data[i] >= 0xF0 && i + 2 < size) {
+      text.push_back(static_cast<wchar_t>((data[i + 1] << 8) | data[i + 2]));
+      i += 2;
+    } else {
+      text.push_back(static_cast<wchar_t>(data[i]));
+    }
+  }
+  return text;
+}
+
+}  // namespace
+
+void DescribeInput() {
+  std::fprintf(stderr, "  decimals %d value %d text:", g_input.decimals, g_input.value);
+  for (wchar_t c : g_input.text) std::fprintf(stderr, " %04X", static_cast<unsigned>(c));
+  std::fprintf(stderr, "\n");
+}
+
+}  // namespace vl::fuzz
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using namespace vl;
+  using namespace vl::fuzz;
+  if (size == 0) return 0;
+  // The first byte picks a third decimal count (with the sign bit: negative)
+  // and the formatting check's value; the rest is the text.
+  const int third = static_cast<std::int8_t>(data[0]) % 24;
+  const std::wstring text = Decode(data + 1, size - 1);
+
+  CheckParse(text, 0);
+  CheckParse(text, 2);
+  CheckParse(text, third);
+  const Reading units = Parse(text, 0), hundredths = Parse(text, 2);
+  if (hundredths.accepted) {
+    FUZZ_REQUIRE(units.accepted && units.value == hundredths.value / 100);
+    for (bool keep : {false, true}) CheckFormat(hundredths.value, 2, keep);
+  }
+  if (units.accepted)
+    for (bool keep : {false, true}) CheckFormat(units.value, 0, keep);
+
+  // Any 32-bit value, any decimal count, through text and back.
+  if (size >= 5) {
+    std::uint32_t bits = 0;
+    for (int i = 1; i <= 4; ++i) bits = bits << 8 | data[i];
+    for (bool keep : {false, true}) CheckFormat(static_cast<std::int32_t>(bits), third, keep);
+  }
+  return 0;
+}
