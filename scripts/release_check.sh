@@ -45,16 +45,19 @@ own_xvfb=0
 own_wine=0
 saved_settings=
 cleanup() {
-  if [ $own_wine -eq 1 ] || [ -n "${WINEPREFIX:-}" ]; then
-    # Put the caller's settings back as they were.
+  # Put the caller's settings back as they were.
+  if [ -n "$saved_settings" ]; then
     wine reg delete 'HKCU\Software\Korvane\Vellora32' /f >/dev/null 2>&1 || true
-    if [ -n "$saved_settings" ] && [ -s "$saved_settings" ]; then
+    if [ -s "$saved_settings" ]; then
       wine reg import "$(winepath -w "$saved_settings")" >/dev/null 2>&1 || true
     fi
     rm -f "$saved_settings"
   fi
-  [ $own_wine -eq 1 ] && { wineserver -k >/dev/null 2>&1 || true; }
-  [ $own_xvfb -eq 1 ] && stop_all
+  if [ $own_wine -eq 1 ]; then wineserver -k >/dev/null 2>&1 || true; fi
+  if [ $own_xvfb -eq 1 ]; then
+    kill "$VELLORA_XVFB_PID" 2>/dev/null || true
+    wait "$VELLORA_XVFB_PID" 2>/dev/null || true
+  fi
   return 0
 }
 trap cleanup EXIT
@@ -106,13 +109,19 @@ gone() {
 }
 reg_value() { wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$2 *REG_[A-Z_]* *//p"; }
 
-# Start from no install and no settings; the caller's settings come back at the end.
-saved_settings=$(mktemp --suffix=.reg)
-if key_exists "$settings_key"; then
-  wine reg export "$settings_key" "$(winepath -w "$saved_settings")" /y >/dev/null 2>&1
-else
-  : >"$saved_settings"
+if [ -z "$local_appdata" ] || [ -z "$appdata" ] || [ -z "$install_dir" ] || [ -z "$shortcut" ]; then
+  log "cannot find the user's folders in the Wine prefix"
+  exit 1
 fi
+
+# Start from no install and no settings; the caller's settings come back at the end.
+export_file=$(mktemp --suffix=.reg)
+if key_exists "$settings_key"; then
+  wine reg export "$settings_key" "$(winepath -w "$export_file")" /y >/dev/null 2>&1
+else
+  : >"$export_file"
+fi
+saved_settings=$export_file
 wine reg delete "$settings_key" /f >/dev/null 2>&1 || true
 wine reg delete "$uninstall_key" /f >/dev/null 2>&1 || true
 rm -rf "$install_dir" "$shortcut"
@@ -205,5 +214,5 @@ check "the install folder is gone" gone "$install_dir"
 check "the uninstall entry is gone" bash -c "! wine reg query '$uninstall_key' >/dev/null 2>&1"
 check "the settings are gone" bash -c "! wine reg query '$settings_key' >/dev/null 2>&1"
 
-echo "release check: $passed passed, $failed failed"
+echo "release_check: $passed passed, $failed failed"
 [ $failed -eq 0 ]
