@@ -74,6 +74,11 @@ Rect MirrorRectFor(const Rect& view, int direction, std::int32_t transparentEdge
   return Grow(view, direction, transparentEdge, -1);
 }
 
+bool FitsWindowExtent(const Rect& r) noexcept {
+  return std::int64_t{r.right} - r.left <= kMaxWindowExtent &&
+         std::int64_t{r.bottom} - r.top <= kMaxWindowExtent;
+}
+
 Rect DefaultPlacement(const Rect& work, int direction, std::int32_t te) noexcept {
   // 64-bit throughout: the work area comes from the system, the band from the
   // registry; neither may make the arithmetic overflow.

@@ -41,6 +41,16 @@ Rect ViewRectFor(const Rect& mirror, int direction, std::int32_t transparentEdge
 // The reverse: the mirror window inside a view rectangle.
 Rect MirrorRectFor(const Rect& view, int direction, std::int32_t transparentEdge) noexcept;
 
+// The largest width or height the platform gives a window: it cuts larger
+// sizes down to this.
+inline constexpr std::int64_t kMaxWindowExtent = 32767;
+
+// Whether a stored placement could be the rectangle of a real window: no wider
+// or higher than a window can be. A larger one is damaged data; applied, it
+// would become a window far larger than any screen, whose far borders the
+// user cannot reach and whose reflected side lies off every screen.
+bool FitsWindowExtent(const Rect& r) noexcept;
+
 // First-run placement: a quarter of the work area, its reflected edge (plus
 // the band) on the work area's centre line.
 Rect DefaultPlacement(const Rect& workArea, int direction, std::int32_t transparentEdge) noexcept;

@@ -90,7 +90,12 @@ RECT CUIWindow::DefaultWindowRect() {
 LRESULT CUIWindow::OnCreate() {
   LoadMenu(0, kMenuId);
 
-  if (!g_setting.Window.Restore(m_hWnd, kRestoreIntoScreen)) MoveWindow(DefaultWindowRect());
+  // A stored size no window can have is damaged data, not a place the window
+  // was ever at: it is not applied, as if none were stored (a stored
+  // maximised state still is).
+  CWindowSetting placement = g_setting.Window;
+  if (!FitsWindowExtent(placement.Rectangle)) placement.Rectangle = {};
+  if (!placement.Restore(m_hWnd, kRestoreIntoScreen)) MoveWindow(DefaultWindowRect());
 
   SetTextFromResource(kCaptionId, false);
   SetDirectionRadio(g_setting.Direction);
