@@ -1,10 +1,20 @@
 #include "support/error.h"
 
 #include <cwchar>
+#include <memory>
 
 #include "support/text.h"
 
 namespace my {
+
+namespace {
+
+// Memory the system allocated for us with LocalAlloc.
+struct LocalFreeDeleter {
+  void operator()(wchar_t* p) const noexcept { ::LocalFree(p); }
+};
+
+}  // namespace
 
 std::wstring GetSystemErrorText(HRESULT hr) {
   // Facility 8 (FACILITY_WIN32's older twin) carries a plain system error
@@ -17,18 +27,9 @@ std::wstring GetSystemErrorText(HRESULT hr) {
   const DWORD length = ::FormatMessageW(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
       nullptr, id, LANG_USER_DEFAULT, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-  if (length != 0 && buffer) {
-    std::wstring text;
-    try {
-      text.assign(buffer, length);
-    } catch (...) {
-      ::LocalFree(buffer);
-      throw;
-    }
-    ::LocalFree(buffer);
-    return text;
-  }
-  if (buffer) ::LocalFree(buffer);
+  // The system's buffer is ours from here, on every way out (copying it may throw).
+  const std::unique_ptr<wchar_t, LocalFreeDeleter> owned(buffer);
+  if (length != 0 && owned) return std::wstring(owned.get(), length);
   wchar_t hex[9];
   std::swprintf(hex, 9, L"%lx", static_cast<unsigned long>(bits));
   return L"Unknown HRESULT: " + std::wstring(hex);
