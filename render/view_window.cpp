@@ -61,12 +61,16 @@ void CWindow::DrawBuffer(const CTiledMemoryDC& buffer, const Rect& paintRect) {
   if (::ClientToScreen(m_hWnd, &topLeft)) ::ClientToScreen(m_hWnd, &bottomRight);
   const Rect paint{topLeft.x, topLeft.y, bottomRight.x, bottomRight.y};
 
-  // Another area than last time (the view moved or changed size): what the
-  // buffer holds there is stale, so start from black and read everything.
-  const bool changed = paint != m_rcLastPaint;
+  // Another area than last time (the view moved or changed size), or another
+  // side: what the buffer holds is stale, so start from black and read
+  // everything. Without the side, a view that keeps its place while the side
+  // changes would go on showing the old side's picture wherever the new
+  // side's source lies beyond the screen.
+  const bool changed = paint != m_rcLastPaint || direction != m_nLastDirection;
   if (changed) {
     m_bCursorOnly = false;
     m_rcLastPaint = paint;
+    m_nLastDirection = direction;
   }
 
   POINT cursor{};

@@ -33,6 +33,7 @@ class CWindow : public fw::CWindowImpl<CWindow, CWindowW, CViewTraits>,
   bool m_bCursorOnly = false;  // kind of the next DrawBuffer
   Rect m_rcLastPaint;          // screen area of the last DrawBuffer
   Point m_ptLastCursor;        // cursor position read by the last DrawBuffer
+  int m_nLastDirection = Left;  // side reflected by the last DrawBuffer
 
  protected:
   FW_HANDLED_FLAG

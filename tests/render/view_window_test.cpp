@@ -7,6 +7,7 @@
 
 #include <climits>
 #include <sstream>
+#include <utility>
 
 #include "gdi_count.h"
 #include "pixels.h"
@@ -159,6 +160,25 @@ TEST_P(MirrorPixels, EveryPixelShowsItsMirrorSourceOrWhatLiesBeyondTheScreen) {
   view.Refresh(true);
   EXPECT_TRUE(AllPixels(Snapshot(view.m_buffer), Mirrored(c.direction, moved, 0, kBlack)))
       << "refresh after the move";
+}
+
+// A change of side with the view left where it is: the area whose new source
+// lies beyond the screen must not go on showing the old side's picture.
+TEST_F(ViewTest, ChangeOfSideClearsWhatTheNewSideCannotRead) {
+  g_setting.Edge = 0;
+  g_setting.ThinEdge = 0;
+  const Rect place{100, 300, 300, 420};  // Right reads on screen, Left partly beyond it
+  for (const auto& [from, to] : {std::pair{Right, Left}, std::pair{Bottom, Top}}) {
+    SCOPED_TRACE(to);
+    const Rect view = to == Top ? Rect{800, 60, 920, 260} : place;
+    g_setting.Direction = from;
+    CWindow window;
+    ASSERT_TRUE(OpenView(window, view));
+    window.Refresh(false);
+    g_setting.Direction = to;
+    window.Refresh(false);
+    EXPECT_TRUE(AllPixels(Snapshot(window.m_buffer), Mirrored(to, view, 0, kBlack)));
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
