@@ -30,9 +30,9 @@ class CWindow : public fw::CWindowImpl<CWindow, CWindowW, CViewTraits>,
   bool ProcessWindowMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
                             LRESULT& result) override;
 
-  bool m_bCursorOnly = false;  // kind of the next DrawBuffer
-  Rect m_rcLastPaint;          // screen area of the last DrawBuffer
-  Point m_ptLastCursor;        // cursor position read by the last DrawBuffer
+  bool m_bCursorOnly = false;   // kind of the next DrawBuffer
+  Rect m_rcLastPaint;           // screen area of the last DrawBuffer
+  Point m_ptLastCursor;         // cursor position read by the last DrawBuffer
   int m_nLastDirection = Left;  // side reflected by the last DrawBuffer
 
  protected:
