@@ -95,7 +95,12 @@ LRESULT CUIWindow::OnCreate() {
   // maximised state still is).
   CWindowSetting placement = g_setting.Window;
   if (!FitsWindowExtent(placement.Rectangle)) placement.Rectangle = {};
-  if (!placement.Restore(m_hWnd, kRestoreIntoScreen)) MoveWindow(DefaultWindowRect());
+  // The stored place is shifted into the bounding rectangle of all monitors;
+  // with monitors of different sizes that can still be a corner no monitor
+  // shows, where the mirror could be neither seen nor reached.
+  if (!placement.Restore(m_hWnd, kRestoreIntoScreen) ||
+      !::MonitorFromWindow(m_hWnd, MONITOR_DEFAULTTONULL))
+    MoveWindow(DefaultWindowRect());
 
   SetTextFromResource(kCaptionId, false);
   SetDirectionRadio(g_setting.Direction);
