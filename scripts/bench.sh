@@ -13,7 +13,7 @@ seconds=${2:-30}
 
 ensure_packages
 log "building the Windows tree"
-build_windows
+build_windows >&2  # stdout is for the figures
 win=$VELLORA_BUILD/win
 exe=$win/app/vellora.exe
 
@@ -96,6 +96,7 @@ run_program() {
   pid=$(prefix_pids "$pattern" | head -n 1)
   local cmdline
   cmdline=$({ tr '\0' ' ' <"/proc/$pid/cmdline"; } 2>/dev/null || true)
+  cmdline=${cmdline%"${cmdline##*[! ]}"}  # without the trailing blanks
   local p0 w0 x0 p1 w1 x1
   p0=$(cpu_ticks "$pid") w0=$(cpu_ticks "$wineserver_pid") x0=$(cpu_ticks "$xvfb_pid")
   for i in $(seq 1 $((seconds * 20 + 600))); do
