@@ -95,12 +95,10 @@ void Check(const Rect& rect, int direction, const CSetting& s) {
 
   const bool validSide = direction >= Left && direction <= Bottom;
   if (!validSide) FUZZ_REQUIRE(light == dark);
-  const bool inBounds = s.Edge >= 0 && s.ThinEdge >= 0 && s.TransparentEdge >= 0;
-  if (!inBounds) return;
+  const bool nonNegative = s.Edge >= 0 && s.ThinEdge >= 0 && s.TransparentEdge >= 0;
+  if (!nonNegative) return;
 
-  if (rect == Rect{} && s.TransparentEdge >= 0) {
-    FUZZ_REQUIRE(light.empty() && dark.empty());
-  }
+  if (rect == Rect{}) FUZZ_REQUIRE(light.empty() && dark.empty());
   for (const RectList* list : {&light, &dark})
     for (std::size_t i = 0; i < list->size(); ++i)
       for (std::size_t j = i + 1; j < list->size(); ++j)

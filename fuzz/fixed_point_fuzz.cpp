@@ -80,12 +80,13 @@ Reading Parse(const std::wstring& text, int decimals) {
   return {ok, out};
 }
 
-void CheckParse(const std::wstring& text, int decimals) {
+Reading CheckParse(const std::wstring& text, int decimals) {
   g_input = {text, decimals, 0};
   const Reading got = Parse(text, decimals);
   const Reading want = Reference(text, decimals);
   FUZZ_REQUIRE(got.accepted == want.accepted);
   if (got.accepted) FUZZ_REQUIRE(got.value == want.value);
+  return got;
 }
 
 // The form FormatFixedPoint promises: "-" only for a negative value, digits,
@@ -151,10 +152,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const int third = static_cast<std::int8_t>(data[0]) % 24;
   const std::wstring text = Decode(data + 1, size - 1);
 
-  CheckParse(text, 0);
-  CheckParse(text, 2);
+  const Reading units = CheckParse(text, 0), hundredths = CheckParse(text, 2);
   CheckParse(text, third);
-  const Reading units = Parse(text, 0), hundredths = Parse(text, 2);
   if (hundredths.accepted) {
     FUZZ_REQUIRE(units.accepted && units.value == hundredths.value / 100);
     for (bool keep : {false, true}) CheckFormat(hundredths.value, 2, keep);
