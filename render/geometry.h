@@ -57,7 +57,9 @@ Rect FlipRectX(const Rect& r) noexcept;
 Rect FlipRectY(const Rect& r) noexcept;
 
 // The square of source pixels a cursor-only refresh reads: around the midpoint
-// of the old and new cursor, holding both, at least `distance` from its edges.
+// of the old and new cursor, holding both, reaching `distance` (or the
+// distance moved, if larger) beyond the midpoint. Cut to the 32-bit plane
+// where it would reach past it.
 Rect CalcCursorRect(Point now, Point previous, std::int32_t distance) noexcept;
 
 struct ReflectRects {
@@ -66,7 +68,9 @@ struct ReflectRects {
 };
 
 // Source and destination of the mirrored copy of `paint` (screen coordinates)
-// for a view whose window rectangle is `window`, clipped by `clip`.
+// for a view whose window rectangle is `window`, clipped by `clip`. A copy
+// whose extents or destination do not fit 32 bits is not made: the source is
+// then empty, like one that misses the clip.
 ReflectRects CalcReflectRects(int direction, const Rect& window, const Rect& paint,
                               const Rect& clip, Point clientOrigin) noexcept;
 
