@@ -62,7 +62,9 @@ class CDialogImplBaseT : public TBase {
                                     LRESULT& result) = 0;
 
   // Called once the dialog is gone and the object detached from it.
-  virtual void OnFinalMessage(HWND) {}
+  // noexcept: it runs after the message, outside the guard that keeps
+  // exceptions from crossing the window procedure.
+  virtual void OnFinalMessage(HWND) noexcept {}
 
   bool EndDialog(INT_PTR result) const noexcept {
     return ::EndDialog(this->m_hWnd, result) != FALSE;

@@ -152,7 +152,9 @@ class CPropertySheetImpl : public TBase {
                                     LRESULT& result) = 0;
 
   // Called once the sheet window is gone and the object detached from it.
-  virtual void OnFinalMessage(HWND) {}
+  // noexcept: it runs after the message, outside the guard that keeps
+  // exceptions from crossing the window procedure.
+  virtual void OnFinalMessage(HWND) noexcept {}
 
  private:
   static constexpr UINT_PTR kSubclassId = 1;

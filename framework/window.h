@@ -40,7 +40,6 @@ class CWindowW {
   LONG GetExStyle() const noexcept { return ::GetWindowLongW(m_hWnd, GWL_EXSTYLE); }
   HWND GetParent() const noexcept { return ::GetParent(m_hWnd); }
   HWND GetOwner() const noexcept { return ::GetWindow(m_hWnd, GW_OWNER); }
-  HDC GetDC() const noexcept { return ::GetDC(m_hWnd); }
   LRESULT SendMessage(UINT msg, WPARAM w = 0, LPARAM l = 0) const noexcept {
     return ::SendMessageW(m_hWnd, msg, w, l);
   }

@@ -100,7 +100,9 @@ class CWindowImpl : public TBase {
                                     LRESULT& result) = 0;
 
   // Called once the window is gone and the object detached from it.
-  virtual void OnFinalMessage(HWND) {}
+  // noexcept: it runs after the message, outside the guard that keeps
+  // exceptions from crossing the window procedure.
+  virtual void OnFinalMessage(HWND) noexcept {}
 
  private:
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {

@@ -71,7 +71,7 @@ class CTestWindow : public fw::CWindowImpl<CTestWindow, CWindowW, fw::CWinTraits
     return false;
   }
 
-  void OnFinalMessage(HWND) override { ++finalMessages; }
+  void OnFinalMessage(HWND) noexcept override { ++finalMessages; }
 
  protected:
   FW_HANDLED_FLAG

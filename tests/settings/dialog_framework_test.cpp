@@ -57,7 +57,7 @@ class CProbeDialog : public fw::CDialogImpl<CProbeDialog> {
       default: return false;
     }
   }
-  void OnFinalMessage(HWND) override { ++finalMessages; }
+  void OnFinalMessage(HWND) noexcept override { ++finalMessages; }
 
  protected:
   FW_HANDLED_FLAG
@@ -110,7 +110,7 @@ class CProbeSheet : public fw::CPropertySheetImpl<CProbeSheet>,
     if (msg == WM_SHOWWINDOW) shows.push_back(wParam);
     return map.Chain<fw::CCenterPropertySheet<CProbeSheet>>(*this, hwnd, msg, wParam, lParam);
   }
-  void OnFinalMessage(HWND) override { ++finalMessages; }
+  void OnFinalMessage(HWND) noexcept override { ++finalMessages; }
 
  protected:
   FW_HANDLED_FLAG
