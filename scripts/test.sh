@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds both trees and runs every test: the native
-# sanitizer build directly, the Windows build under Wine on a virtual display.
+# sanitizer build directly, the Windows build under Wine on a virtual display,
+# the release artefacts, the end-to-end suite on a display of its own, and a
+# short fuzzing run.
 set -euo pipefail
 . "$(dirname "$0")/common.sh"
 
@@ -19,5 +21,14 @@ log "native tests"
 ctest --test-dir "$VELLORA_BUILD/host" --output-on-failure || status=1
 log "Windows tests under Wine (display $DISPLAY)"
 ctest --test-dir "$VELLORA_BUILD/win" --output-on-failure || status=1
+log "release artefacts, and their install, start and uninstall under Wine"
+{ "$VELLORA_ROOT/scripts/release.sh" && "$VELLORA_ROOT/scripts/release_check.sh"; } || status=1
+stop_all
+
+log "end-to-end suite"
+"$VELLORA_ROOT/scripts/e2e.sh" || status=1
+log "fuzzing the platform-free code (about a minute)"
+"$VELLORA_ROOT/scripts/fuzz.sh" || status=1
+
 [ $status -eq 0 ] && log "all tests passed" || log "TESTS FAILED"
 exit $status
