@@ -387,12 +387,17 @@ void DragBy(HWND mirror, int dx, int dy) {
     ::Sleep(15);
   }
   MoveCursor(p.x + dx, p.y + dy);
-  // The last move reaches the window a little later; release after it.
-  WaitFor(
-      [&] {
-        return WindowRect(mirror).left == r.left + dx && WindowRect(mirror).top == r.top + dy;
-      },
-      500);
+  // The last move reaches the window a little later; release after it. Now
+  // and then that move does not arrive at all; a hand would twitch.
+  const auto arrived = [&] {
+    return WindowRect(mirror).left == r.left + dx && WindowRect(mirror).top == r.top + dy;
+  };
+  if (!WaitFor(arrived, 500)) {
+    ::SetCursorPos(p.x + dx + 1, p.y + dy);
+    ::Sleep(30);
+    MoveCursor(p.x + dx, p.y + dy);
+    WaitFor(arrived, 500);
+  }
   MouseButton(MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP, false);
   ::Sleep(30);
 }

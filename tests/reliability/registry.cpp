@@ -217,7 +217,8 @@ int RunRegistry(const Options& opt) {
     if (!opt.only.empty() && Name(i) != opt.only) continue;
     for (const Damage& d : Damages()) {
       const Stored expected = ExpectedLoad(user, i, d);
-      const bool placementKept = i < 7 || (i == 7);
+      // With the four rectangle values intact the stored place must be kept.
+      const bool placementKept = i <= 7;
       const std::wstring& key = i < 7 ? kSettingKey : kWindowKey;
       count(RunCase(
           opt, backdrop, Name(i), d.label,
