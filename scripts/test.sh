@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds both trees and runs every test: the native
 # sanitizer build directly, the Windows build under Wine on a virtual display,
-# the release artefacts, the end-to-end suite on a display of its own, and a
-# short fuzzing run.
+# the release artefacts, the end-to-end suite on a display of its own, the
+# reliability checks of the real program, and a short fuzzing run.
 set -euo pipefail
 . "$(dirname "$0")/common.sh"
 
@@ -27,6 +27,8 @@ stop_all
 
 log "end-to-end suite"
 "$VELLORA_ROOT/scripts/e2e.sh" || status=1
+log "reliability of the real program (damaged registry, kills, long run, desktops)"
+"$VELLORA_ROOT/scripts/reliability.sh" || status=1
 log "fuzzing the platform-free code (about a minute)"
 "$VELLORA_ROOT/scripts/fuzz.sh" || status=1
 
