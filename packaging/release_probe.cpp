@@ -27,7 +27,11 @@
 #include <string>
 #include <vector>
 
+#include "tests/common/program.h"
+
 namespace {
+
+using vl::test::FindMirror;
 
 // Handles closed on every path.
 struct Handle {
@@ -216,33 +220,6 @@ int Inspect(const std::wstring& exe) {
   }
   ::FreeLibrary(module);
   return 0;
-}
-
-// The visible top-level window titled "Vellora" of process `pid`.
-HWND FindMirror(DWORD pid, DWORD timeoutMs) {
-  struct Search {
-    DWORD pid;
-    HWND found;
-  } search{pid, nullptr};
-  const DWORD start = ::GetTickCount();
-  while (!search.found && ::GetTickCount() - start < timeoutMs) {
-    ::EnumWindows(
-        [](HWND hwnd, LPARAM l) -> BOOL {
-          auto* s = reinterpret_cast<Search*>(l);
-          DWORD owner = 0;
-          ::GetWindowThreadProcessId(hwnd, &owner);
-          wchar_t title[64] = L"";
-          ::GetWindowTextW(hwnd, title, 64);
-          if (owner == s->pid && ::IsWindowVisible(hwnd) && std::wcscmp(title, L"Vellora") == 0) {
-            s->found = hwnd;
-            return FALSE;
-          }
-          return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    if (!search.found) ::Sleep(50);
-  }
-  return search.found;
 }
 
 int Start(const std::wstring& exe, bool holdUntilStdin) {

@@ -80,10 +80,11 @@ log "checking the release $version under Wine (prefix $WINEPREFIX, display $DISP
 # The probe asks Windows what a user's Windows would see.
 probe="$out/release_probe.exe"
 probe_src="$VELLORA_ROOT/packaging/release_probe.cpp"
-if [ ! -f "$probe" ] || [ "$probe_src" -nt "$probe" ]; then
+if [ ! -f "$probe" ] || [ "$probe_src" -nt "$probe" ] ||
+  [ "$VELLORA_ROOT/tests/common/program.h" -nt "$probe" ]; then
   x86_64-w64-mingw32-g++-posix -std=c++20 -municode -static -O1 -Wall -Wextra \
     -DUNICODE -D_UNICODE -DWIN32_LEAN_AND_MEAN -DNOMINMAX -D_WIN32_WINNT=0x0A00 \
-    "$probe_src" -o "$probe" -lole32 -luuid -lversion
+    -I"$VELLORA_ROOT" "$probe_src" -o "$probe" -lole32 -luuid -lversion
 fi
 probe() { { wine "$probe" "$@" </dev/null 2>/dev/null || true; } | tr -d '\r'; }
 value() { sed -n "s/^$1=//p" <<<"$2" | head -1; }

@@ -11,8 +11,12 @@
 #include "app/layout.h"
 #include "render/win_rect.h"
 #include "support/monitor.h"
+#include "tests/common/program.h"
 
 namespace {
+
+using vl::test::FindMirror;
+using vl::test::PressKey;
 
 std::wstring g_exe;  // path of vellora.exe, from the command line
 
@@ -38,34 +42,6 @@ bool Start(Process& p) {
                           &si, &p.pi) != FALSE;
 }
 
-// The mirror window of process `pid`: the visible top-level window titled
-// "Vellora" that it owns.
-HWND FindMirror(DWORD pid, DWORD timeoutMs = 10000) {
-  struct Search {
-    DWORD pid;
-    HWND found;
-  } search{pid, nullptr};
-  const DWORD start = ::GetTickCount();
-  while (!search.found && ::GetTickCount() - start < timeoutMs) {
-    ::EnumWindows(
-        [](HWND hwnd, LPARAM l) -> BOOL {
-          auto* s = reinterpret_cast<Search*>(l);
-          DWORD owner = 0;
-          ::GetWindowThreadProcessId(hwnd, &owner);
-          wchar_t title[64] = L"";
-          ::GetWindowTextW(hwnd, title, 64);
-          if (owner == s->pid && ::IsWindowVisible(hwnd) && std::wstring(title) == L"Vellora") {
-            s->found = hwnd;
-            return FALSE;
-          }
-          return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    if (!search.found) ::Sleep(50);
-  }
-  return search.found;
-}
-
 RECT WindowRect(HWND hwnd) {
   RECT r{};
   ::GetWindowRect(hwnd, &r);
@@ -76,14 +52,6 @@ bool ReadDword(const std::wstring& path, const wchar_t* name, DWORD& value) {
   DWORD size = sizeof value, type = 0;
   return ::RegGetValueW(HKEY_CURRENT_USER, path.c_str(), name, RRF_RT_REG_DWORD, &type, &value,
                         &size) == ERROR_SUCCESS;
-}
-
-void PressKey(WORD vk) {
-  INPUT in[2]{};
-  in[0].type = in[1].type = INPUT_KEYBOARD;
-  in[0].ki.wVk = in[1].ki.wVk = vk;
-  in[1].ki.dwFlags = KEYEVENTF_KEYUP;
-  ::SendInput(2, in, sizeof(INPUT));
 }
 
 // Opens the context menu with a right click inside the window and chooses

@@ -183,18 +183,6 @@ struct Search {
   Windows found;
 };
 
-BOOL CALLBACK FindMirrorProc(HWND hwnd, LPARAM l) {
-  auto* s = reinterpret_cast<Search*>(l);
-  DWORD owner = 0;
-  ::GetWindowThreadProcessId(hwnd, &owner);
-  if (owner != s->pid || !::IsWindowVisible(hwnd) || ::GetWindow(hwnd, GW_OWNER)) return TRUE;
-  wchar_t title[64] = L"";
-  ::GetWindowTextW(hwnd, title, 64);
-  if (std::wcscmp(title, L"Vellora") != 0) return TRUE;
-  s->found.mirror = hwnd;
-  return FALSE;
-}
-
 BOOL CALLBACK FindViewProc(HWND hwnd, LPARAM l) {
   auto* s = reinterpret_cast<Search*>(l);
   if (::GetWindow(hwnd, GW_OWNER) != s->found.mirror || !::IsWindowVisible(hwnd)) return TRUE;
@@ -210,7 +198,7 @@ Windows FindWindows(DWORD pid, DWORD timeoutMs) {
   WaitFor(
       [&] {
         s.found = {};
-        ::EnumWindows(FindMirrorProc, reinterpret_cast<LPARAM>(&s));
+        s.found.mirror = vl::test::FindMirror(pid, 0);
         if (s.found.mirror) ::EnumWindows(FindViewProc, reinterpret_cast<LPARAM>(&s));
         return s.found.mirror && s.found.view;
       },
@@ -338,14 +326,6 @@ void MouseButton(DWORD downFlag, DWORD upFlag, bool down) {
   in.type = INPUT_MOUSE;
   in.mi.dwFlags = down ? downFlag : upFlag;
   ::SendInput(1, &in, sizeof in);
-}
-
-void PressKey(WORD vk) {
-  INPUT in[2]{};
-  in[0].type = in[1].type = INPUT_KEYBOARD;
-  in[0].ki.wVk = in[1].ki.wVk = vk;
-  in[1].ki.dwFlags = KEYEVENTF_KEYUP;
-  ::SendInput(2, in, sizeof(INPUT));
 }
 
 namespace {

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/common/program.h"
+
 namespace rel {
 
 // ---------------------------------------------------------------- the program
@@ -72,7 +74,7 @@ void NoteRelease();
 // Real input, as a user gives it. A press waits out the double-click time.
 bool MoveCursor(int x, int y);
 void MouseButton(DWORD downFlag, DWORD upFlag, bool down);
-void PressKey(WORD vk);
+using vl::test::PressKey;
 // Right-click inside the mirror, wait for the menu, press the access key.
 bool ChooseFromMenu(HWND mirror, WORD accessKey);
 // Drags the mirror by its inside by (dx, dy) with the left button.
