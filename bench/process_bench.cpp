@@ -12,10 +12,11 @@
 //     objects once a second from a second thread: for platforms whose
 //     GetGuiResources does not report another process's objects.
 //
-//   vellora_process_bench idle
+//   vellora_process_bench idle [timer period in ms]
 //     the floor to set the program against: a process that shows one plain
 //     window titled like the program's, of its default size, and waits for
-//     messages until the Exit command. Measure it with "run".
+//     messages until the Exit command; with a period, it also takes (and
+//     ignores) timer ticks at that period. Measure it with "run".
 #include <windows.h>
 
 #include <commctrl.h>
@@ -34,8 +35,11 @@
 #include "app/ui_window.h"
 #include "gdi_count.h"
 #include "render/gdi.h"
+#include "tests/common/program.h"
 
 namespace {
+
+using vl::test::FindMirror;
 
 constexpr wchar_t kCaption[] = L"Vellora";
 
@@ -58,33 +62,6 @@ double WallSeconds() {
   ::QueryPerformanceFrequency(&f);
   ::QueryPerformanceCounter(&t);
   return static_cast<double>(t.QuadPart) / static_cast<double>(f.QuadPart);
-}
-
-// The visible top-level window titled "Vellora" that process `pid` owns.
-HWND FindMirror(DWORD pid, DWORD timeoutMs) {
-  struct Search {
-    DWORD pid;
-    HWND found;
-  } search{pid, nullptr};
-  const DWORD start = ::GetTickCount();
-  while (!search.found && ::GetTickCount() - start < timeoutMs) {
-    ::EnumWindows(
-        [](HWND hwnd, LPARAM l) -> BOOL {
-          auto* s = reinterpret_cast<Search*>(l);
-          DWORD owner = 0;
-          ::GetWindowThreadProcessId(hwnd, &owner);
-          wchar_t title[64] = L"";
-          ::GetWindowTextW(hwnd, title, 64);
-          if (owner == s->pid && ::IsWindowVisible(hwnd) && std::wcscmp(title, kCaption) == 0) {
-            s->found = hwnd;
-            return FALSE;
-          }
-          return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    if (!search.found) ::Sleep(50);
-  }
-  return search.found;
 }
 
 // Puts the cursor in the area that the mirror reflects, 150 pixels out from
@@ -240,7 +217,7 @@ int CountGdiInProcess(int seconds) {
 }
 
 // A plain window of the program's default view size that only waits.
-int Idle() {
+int Idle(UINT period) {
   WNDCLASSW wc{};
   wc.lpfnWndProc = [](HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) -> LRESULT {
     if (msg == WM_COMMAND && LOWORD(wParam) == vl::kCmdExit) ::DestroyWindow(hwnd);
@@ -256,6 +233,7 @@ int Idle() {
                                       480, 270, nullptr, nullptr, wc.hInstance, nullptr);
   if (!hwnd) return 1;
   ::ShowWindow(hwnd, SW_SHOWNOACTIVATE);
+  if (period) ::SetTimer(hwnd, 1, period, nullptr);
   MSG msg;
   while (::GetMessageW(&msg, nullptr, 0, 0) > 0) ::DispatchMessageW(&msg);
   return 0;
@@ -268,7 +246,8 @@ int wmain(int argc, wchar_t** argv) {
     return RunProgram(argv[2], std::max(1, _wtoi(argv[3])), argc >= 5 ? argv[4] : nullptr);
   if (argc >= 3 && std::wcscmp(argv[1], L"gdi") == 0)
     return CountGdiInProcess(std::max(1, _wtoi(argv[2])));
-  if (argc >= 2 && std::wcscmp(argv[1], L"idle") == 0) return Idle();
+  if (argc >= 2 && std::wcscmp(argv[1], L"idle") == 0)
+    return Idle(argc >= 3 ? static_cast<UINT>(std::max(0, _wtoi(argv[2]))) : 0);
   std::fprintf(stderr,
                "usage: vellora_process_bench run <vellora.exe> <seconds> [argument]\n"
                "       vellora_process_bench gdi <seconds>\n"

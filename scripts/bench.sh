@@ -122,9 +122,13 @@ log "the program at 10 refreshes a second, whole every 10th ($seconds s)"
 run_program 1000 "$r10" "$program" "$(winepath -w "$exe")" "$seconds"
 log "the program at 50 refreshes a second ($seconds s)"
 run_program 5000 "$r50" "$program" "$(winepath -w "$exe")" "$seconds"
+floor_timer=$VELLORA_BUILD/bench-run-idle-timer.txt
 log "a plain window that only waits, for comparison ($seconds s)"
-run_program 1000 "$floor" 'vellora_process_bench\.exe idle' \
+run_program 1000 "$floor" 'vellora_process_bench\.exe idle *$' \
   "$(winepath -w "$win/bench/vellora_process_bench.exe")" "$seconds" idle
+log "the same with a timer ticking 10 times a second ($seconds s)"
+run_program 1000 "$floor_timer" 'vellora_process_bench\.exe idle 100 *$' \
+  "$(winepath -w "$win/bench/vellora_process_bench.exe")" "$seconds" "idle 100"
 
 log "GDI objects of the running program, counted inside it ($seconds s)"
 seed_settings 1000
@@ -134,7 +138,8 @@ wine reg delete "$key" /f >/dev/null 2>&1 || true
 
 # --- the table -------------------------------------------------------------------
 
-field() { sed -n "s/^$2//p" "$1" | head -n 1; }
+# The Windows tools end their lines with CR LF.
+field() { tr -d '\r' <"$1" | sed -n "s/^$2//p" | head -n 1; }
 size=$(stat -c %s "$exe")
 stripped=$(mktemp)
 x86_64-w64-mingw32-strip -o "$stripped" "$exe"
@@ -142,15 +147,17 @@ stripped_size=$(stat -c %s "$stripped")
 rm -f "$stripped"
 
 echo
-echo "Refresh of the reflection view: $(head -n 1 "$table")"
+echo "Refresh of the reflection view: $(head -n 1 "$table" | tr -d '\r')"
 echo
-tail -n +2 "$table"
+tail -n +2 "$table" | tr -d '\r'
 echo
 echo "The running program ($seconds s per rate, default settings otherwise):"
 echo
-echo "| | 10 refreshes/s, whole every 10th | 50 refreshes/s | plain waiting window (floor) |"
-echo "|---|---|---|---|"
-row() { echo "| $1 | $(field "$r10" "$2") | $(field "$r50" "$2") | $(field "$floor" "$2") |"; }
+echo "| | 10 refreshes/s, whole every 10th | 50 refreshes/s | plain waiting window (floor) | plain window, 10 timer ticks/s |"
+echo "|---|---|---|---|---|"
+row() {
+  echo "| $1 | $(field "$r10" "$2") | $(field "$r50" "$2") | $(field "$floor" "$2") | $(field "$floor_timer" "$2") |"
+}
 row "view" "view: "
 row "CPU and peak resident set, /proc" "proc: "
 row "CPU, GetProcessTimes" "cpu seconds (GetProcessTimes): "
@@ -162,5 +169,5 @@ row "Linux process measured" "linux process: "
 echo
 echo "Wine/X at rest (10 s, before the program starts): wineserver ${idle_wine}%, Xvfb ${idle_x}% of one core."
 echo "GDI objects counted inside a running program (10 refreshes/s):"
-sed 's/^/  /' "$gdi"
+tr -d '\r' <"$gdi" | sed 's/^/  /'
 echo "vellora.exe: $size bytes ($((size / 1024)) KiB); stripped of symbols $stripped_size bytes ($((stripped_size / 1024)) KiB)."
