@@ -18,11 +18,9 @@ win=$VELLORA_BUILD/win
 exe=$win/app/vellora.exe
 
 # A screen twice the largest view (1920x1080) in both directions, so that the
-# area every view reflects lies wholly on it. start_xvfb always asks for
-# 1920x1080, so its Xvfb call is given the larger screen here.
-Xvfb() { exec "$(type -P Xvfb)" "$1" -screen 0 3840x2160x24 "${@:5}"; }
+# area every view reflects lies wholly on it.
 trap stop_all EXIT
-start_xvfb
+start_xvfb 3840x2160
 start_wine
 
 # --- reading processes from /proc --------------------------------------------

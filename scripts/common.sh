@@ -37,12 +37,13 @@ build_host() {
 }
 
 VELLORA_XVFB_PID=
-# Starts Xvfb on the first free display and exports DISPLAY.
+# Starts Xvfb on the first free display and exports DISPLAY. The screen is
+# 1920x1080 unless a size (WxH) is given.
 start_xvfb() {
-  local n
+  local n size=${1:-1920x1080}
   for n in $(seq 90 150); do
     [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-    Xvfb ":$n" -screen 0 1920x1080x24 -nolisten tcp >/dev/null 2>&1 &
+    Xvfb ":$n" -screen 0 "${size}x24" -nolisten tcp >/dev/null 2>&1 &
     VELLORA_XVFB_PID=$!
     export DISPLAY=":$n"
     local i
