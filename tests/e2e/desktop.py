@@ -7,6 +7,7 @@ import ctypes.util
 import os
 import re
 import subprocess
+import sys
 import time
 
 XDOTOOL = "/usr/bin/xdotool"
@@ -154,8 +155,21 @@ class Wine:
     def shutdown(self):
         subprocess.run(["wineserver", "-k"], env=self.env, check=False, capture_output=True)
 
+    def reg(self, *args):
+        """`wine reg ...`; a failure is tried again twice, since a start of
+        reg.exe can fail now and then while a killed program is cleaned up."""
+        for attempt in range(3):
+            out = self.run("reg", *args, check=False)
+            if out.returncode == 0:
+                return out
+            print(f"(wine reg {args[0]} failed with {out.returncode}: {out.stderr.strip()}; "
+                  "trying again)", file=sys.stderr)
+            time.sleep(0.5)
+        raise RuntimeError(f"wine reg {' '.join(args)} failed with {out.returncode}: "
+                           f"{out.stdout.strip()} {out.stderr.strip()}")
+
     def reg_add(self, key, name, value):
-        self.run("reg", "add", key, "/v", name, "/t", "REG_DWORD", "/d", str(value), "/f")
+        self.reg("add", key, "/v", name, "/t", "REG_DWORD", "/d", str(value), "/f")
 
     def reg_delete_tree(self, key):
         self.run("reg", "delete", key, "/f", check=False)
