@@ -405,12 +405,6 @@ const std::wstring& KeyOf(const StoredName& n) {
 }
 }  // namespace
 
-RawValue DwordValue(std::uint32_t v) {
-  RawValue r{REG_DWORD, std::vector<BYTE>(4)};
-  std::memcpy(r.data.data(), &v, 4);
-  return r;
-}
-
 void DeleteAppKey() { ::RegDeleteTreeW(HKEY_CURRENT_USER, kAppKey.c_str()); }
 
 bool WriteRaw(const std::wstring& path, const wchar_t* name, const RawValue& v) {
@@ -426,23 +420,6 @@ bool WriteRaw(const std::wstring& path, const wchar_t* name, const RawValue& v) 
 
 void DeleteValue(const std::wstring& path, const wchar_t* name) {
   ::RegDeleteKeyValueW(HKEY_CURRENT_USER, path.c_str(), name);
-}
-
-std::optional<RawValue> ReadRaw(const std::wstring& path, const wchar_t* name) {
-  HKEY key = nullptr;
-  if (::RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-    return std::nullopt;
-  RawValue v;
-  DWORD size = 0;
-  LSTATUS status = ::RegQueryValueExW(key, name, nullptr, &v.type, nullptr, &size);
-  if (status == ERROR_SUCCESS) {
-    v.data.resize(size);
-    status = ::RegQueryValueExW(key, name, nullptr, &v.type, v.data.data(), &size);
-    v.data.resize(size);
-  }
-  ::RegCloseKey(key);
-  if (status != ERROR_SUCCESS) return std::nullopt;
-  return v;
 }
 
 std::optional<std::int32_t> ReadInt32(const std::wstring& path, const wchar_t* name) {
@@ -463,7 +440,7 @@ Stored DefaultStored() {
 void WriteStored(const Stored& s) {
   for (int i = 0; i < 12; ++i)
     WriteRaw(KeyOf(kStoredNames[i]), kStoredNames[i].name,
-             DwordValue(static_cast<std::uint32_t>(s.v[i])));
+             vl::test::Dword(static_cast<std::uint32_t>(s.v[i])));
 }
 
 std::optional<Stored> ReadStored(std::string& problem) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "tests/common/program.h"
+#include "tests/common/raw_registry.h"
 
 namespace rel {
 
@@ -86,16 +87,12 @@ inline const std::wstring kAppKey = L"Software\\Korvane\\Vellora32";
 inline const std::wstring kSettingKey = kAppKey + L"\\Setting";
 inline const std::wstring kWindowKey = kSettingKey + L"\\Window";
 
-struct RawValue {
-  DWORD type = REG_NONE;
-  std::vector<BYTE> data;
-};
-RawValue DwordValue(std::uint32_t v);
+using vl::test::RawValue;
 
 void DeleteAppKey();
 bool WriteRaw(const std::wstring& path, const wchar_t* name, const RawValue& v);
 void DeleteValue(const std::wstring& path, const wchar_t* name);
-std::optional<RawValue> ReadRaw(const std::wstring& path, const wchar_t* name);
+using vl::test::ReadRaw;
 // A REG_DWORD of exactly four bytes, as a signed value.
 std::optional<std::int32_t> ReadInt32(const std::wstring& path, const wchar_t* name);
 

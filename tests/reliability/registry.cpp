@@ -36,10 +36,10 @@ std::vector<Damage> Damages() {
       {"REG_QWORD 2", false, Raw(REG_QWORD, {2, 0, 0, 0, 0, 0, 0, 0})},
       {"REG_BINARY 1 byte", false, Raw(REG_BINARY, {2})},
       {"REG_BINARY 8 bytes", false, Raw(REG_BINARY, {2, 0, 0, 0, 0, 0, 0, 0})},
-      {"DWORD 0", false, DwordValue(0)},
-      {"DWORD 0x7FFFFFFF", false, DwordValue(0x7FFFFFFF)},
-      {"DWORD 0x80000000", false, DwordValue(0x80000000)},
-      {"DWORD 0xFFFFFFFF", false, DwordValue(0xFFFFFFFF)},
+      {"DWORD 0", false, vl::test::Dword(0)},
+      {"DWORD 0x7FFFFFFF", false, vl::test::Dword(0x7FFFFFFF)},
+      {"DWORD 0x80000000", false, vl::test::Dword(0x80000000)},
+      {"DWORD 0xFFFFFFFF", false, vl::test::Dword(0xFFFFFFFF)},
   };
 }
 

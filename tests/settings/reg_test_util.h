@@ -14,20 +14,9 @@
 #include <string>
 #include <vector>
 
+#include "tests/common/raw_registry.h"
+
 namespace vl::test {
-
-struct RawValue {
-  DWORD type = REG_NONE;
-  std::vector<BYTE> data;
-
-  friend bool operator==(const RawValue&, const RawValue&) = default;
-};
-
-inline RawValue Dword(std::uint32_t v) {
-  RawValue r{REG_DWORD, std::vector<BYTE>(4)};
-  std::memcpy(r.data.data(), &v, 4);
-  return r;
-}
 
 inline RawValue Bytes(DWORD type, std::size_t size, BYTE fill = 0x07) {
   return {type, std::vector<BYTE>(size, fill)};
@@ -60,23 +49,6 @@ inline bool KeyExists(const std::wstring& path) {
     return false;
   ::RegCloseKey(key);
   return true;
-}
-
-inline std::optional<RawValue> ReadRaw(const std::wstring& path, const wchar_t* name) {
-  HKEY key = nullptr;
-  if (::RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-    return std::nullopt;
-  RawValue v;
-  DWORD size = 0;
-  LSTATUS status = ::RegQueryValueExW(key, name, nullptr, &v.type, nullptr, &size);
-  if (status == ERROR_SUCCESS) {
-    v.data.resize(size);
-    status = ::RegQueryValueExW(key, name, nullptr, &v.type, v.data.data(), &size);
-    v.data.resize(size);
-  }
-  ::RegCloseKey(key);
-  if (status != ERROR_SUCCESS) return std::nullopt;
-  return v;
 }
 
 // Every value under `path` and its subkeys, keyed by "subkey\name".
