@@ -51,7 +51,7 @@ LANGUAGES = (
     ("ja", {"LANG": "ja_JP.UTF-8", "LC_ALL": "ja_JP.UTF-8"},
      ["左(&L)", "右(&R)", "上(&T)", "下(&B)", "設定(&S)...", "バージョン情報(&A)...", "終了(&X)"],
      ["画面更新", "カーソル周辺の距離:", "ウィンドウ設定"], "設定"),
-    ("en", {"LANG": "C.UTF-8", "LC_ALL": "C.UTF-8"},
+    ("en", {"LANG": "en_US.UTF-8", "LC_ALL": "en_US.UTF-8"},
      ["&Left", "&Right", "&Top", "&Bottom", "&Setting ...", "&About ...", "E&xit"],
      ["Display setting", "Around cursor distance: ", "Window setting"], "Setting"),
 )
