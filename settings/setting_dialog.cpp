@@ -106,20 +106,12 @@ void CSettingPage1::ShowValue(HWND combo, std::int32_t value, int decimals) {
 
 bool CSettingPage1::ReadValue(HWND combo, int decimals, std::int32_t& out) {
   try {
+    // What the field shows, and only that. A selected list item is not read
+    // on its own: while the list is dropped down, typing moves the selection
+    // to the item nearest the typed text, which then differs from the text
+    // the field shows. Picking an item puts its text into the field.
     std::wstring text;
-    bool fromList = false;
-    const LRESULT index = ::SendMessageW(combo, CB_GETCURSEL, 0, 0);
-    if (index >= 0) {
-      const LRESULT length = ::SendMessageW(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
-      if (length >= 0) {
-        text.assign(static_cast<std::size_t>(length) + 1, L'\0');
-        const LRESULT read = ::SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(index),
-                                            reinterpret_cast<LPARAM>(text.data()));
-        fromList = read >= 0 && read <= length;
-        if (fromList) text.resize(static_cast<std::size_t>(read));
-      }
-    }
-    if (!fromList) CWindowW(combo).GetText(text, true);
+    CWindowW(combo).GetText(text, true);
     if (text.empty()) {
       out = 0;
       return true;

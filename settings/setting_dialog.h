@@ -32,9 +32,9 @@ class CSettingPage1 : public fw::CPropertyPageImpl<CSettingPage1> {
                              int decimals);
   // Shows `value` in the combo's edit field; selects no list item.
   static void ShowValue(HWND combo, std::int32_t value, int decimals);
-  // The combo's entry as a number with `decimals` fraction digits: the
-  // selected list item's text if there is one, else the trimmed edit text.
-  // An empty entry is 0. False (out unchanged) when it is not a number.
+  // The combo's entry as a number with `decimals` fraction digits: the text
+  // its field shows, trimmed. An empty entry is 0. False (out unchanged)
+  // when it is not a number.
   static bool ReadValue(HWND combo, int decimals, std::int32_t& out);
 
  protected:

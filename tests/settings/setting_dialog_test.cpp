@@ -196,20 +196,34 @@ TEST_F(SettingSheetTest, OkStoresTheEntriesClampedAndLeavesOutThoseThatDoNotRead
   }
 }
 
+// Selects the combo's text and types over it, key by key, as a user does.
+void TypeInto(HWND combo, const std::wstring& text) {
+  const HWND edit = ::FindWindowExW(combo, nullptr, L"Edit", nullptr);
+  ::SendMessageW(edit, EM_SETSEL, 0, -1);
+  for (wchar_t c : text) ::SendMessageW(edit, WM_CHAR, c, 1);
+}
+
 TEST_F(SettingSheetTest, TypedAndPickedEntriesAreStored) {
   RunSheet([&](HWND sheet, HWND page) {
-    // Typed: select the edit field's text and type over it.
-    const HWND edit = ::FindWindowExW(::GetDlgItem(page, IDC_THIN_EDGE), nullptr, L"Edit", nullptr);
-    ::SendMessageW(edit, EM_SETSEL, 0, -1);
-    for (wchar_t c : std::wstring(L"12")) ::SendMessageW(edit, WM_CHAR, c, 1);
+    // Typed, blanks included: the whole text, however narrow the field.
+    TypeInto(::GetDlgItem(page, IDC_REFRESH_RATE), L" 29.97 ");
+    TypeInto(::GetDlgItem(page, IDC_AROUND_CURSOR_DISTANCE), L"  12345  ");
+    // Typed while the list is open: what the field shows ("1"), not the
+    // item the typing selected in the list ("10", the first that starts so).
+    const HWND band = ::GetDlgItem(page, IDC_TRANSPARENT_EDGE);
+    ::SendMessageW(band, CB_SHOWDROPDOWN, TRUE, 0);
+    TypeInto(band, L"1");
+    ::SendMessageW(band, CB_SHOWDROPDOWN, FALSE, 0);
     // Picked from the lists.
-    ::SendMessageW(::GetDlgItem(page, IDC_REFRESH_RATE), CB_SETCURSEL, 8, 0);      // "29.97"
-    ::SendMessageW(::GetDlgItem(page, IDC_TRANSPARENT_EDGE), CB_SETCURSEL, 3, 0);  // "30"
+    ::SendMessageW(::GetDlgItem(page, IDC_THIN_EDGE), CB_SETCURSEL, 12, 0);  // "12"
+    ::SendMessageW(::GetDlgItem(page, IDC_EDGE), CB_SETCURSEL, 6, 0);        // "6"
     Press(sheet, IDOK);
   });
-  EXPECT_EQ(g_setting.ThinEdge, 12);
   EXPECT_EQ(g_setting.RefreshRate, 2997);
-  EXPECT_EQ(g_setting.TransparentEdge, 30);
+  EXPECT_EQ(g_setting.AroundCursorDistance, 12345);
+  EXPECT_EQ(g_setting.TransparentEdge, 1);
+  EXPECT_EQ(g_setting.ThinEdge, 12);
+  EXPECT_EQ(g_setting.Edge, 6);
 }
 
 TEST_F(SettingSheetTest, CancelEscapeAndTheCloseBoxStoreNothing) {
