@@ -74,6 +74,26 @@ Rect MirrorRectFor(const Rect& view, int direction, std::int32_t transparentEdge
   return Grow(view, direction, transparentEdge, -1);
 }
 
+Rect FitMirrorIntoView(const Rect& view, int direction, std::int32_t transparentEdge) noexcept {
+  Rect m = MirrorRectFor(view, direction, transparentEdge);
+  const Point min = MinTrackSize(direction, transparentEdge);
+  const bool shortWide = std::int64_t{m.right} - m.left < min.x;
+  const bool shortHigh = std::int64_t{m.bottom} - m.top < min.y;
+  if (shortWide) {
+    if (direction == Left)
+      m.left = Narrow(std::int64_t{m.right} - min.x);
+    else
+      m.right = Narrow(std::int64_t{m.left} + min.x);
+  }
+  if (shortHigh) {
+    if (direction == Top)
+      m.top = Narrow(std::int64_t{m.bottom} - min.y);
+    else
+      m.bottom = Narrow(std::int64_t{m.top} + min.y);
+  }
+  return m;
+}
+
 bool FitsWindowExtent(const Rect& r) noexcept {
   return std::int64_t{r.right} - r.left <= kMaxWindowExtent &&
          std::int64_t{r.bottom} - r.top <= kMaxWindowExtent;

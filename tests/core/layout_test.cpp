@@ -75,6 +75,34 @@ TEST(Layout, ViewBandOnTheReflectedSideAndBack) {
   EXPECT_EQ(ViewRectFor(m, Left, 0), m);
 }
 
+TEST(Layout, FittedMirrorKeepsItsMinimumSize) {
+  const struct {
+    int direction;
+    std::int32_t band;
+    Rect view, mirror;
+  } cases[] = {
+      // Room enough: the plain reverse of the band.
+      {Left, 50, {100, 100, 400, 300}, {150, 100, 400, 300}},
+      // A band as wide as the view: the window keeps 100, the view grows left.
+      {Left, 100, {100, 100, 200, 300}, {100, 100, 200, 300}},
+      {Right, 100, {100, 100, 200, 300}, {100, 100, 200, 300}},
+      {Top, 100, {100, 100, 300, 200}, {100, 100, 300, 200}},
+      {Bottom, 100, {100, 100, 300, 200}, {100, 100, 300, 200}},
+      // A change of side: too low for the new side grows at the bottom, too
+      // narrow at the right.
+      {Left, 0, {100, 100, 300, 200}, {100, 100, 300, 300}},
+      {Top, 0, {100, 100, 200, 300}, {100, 100, 300, 300}},
+      {9, 50, {100, 100, 150, 150}, {100, 100, 300, 300}},
+  };
+  for (const auto& c : cases) {
+    const Rect m = FitMirrorIntoView(c.view, c.direction, c.band);
+    EXPECT_EQ(m, c.mirror) << c.direction << " band " << c.band;
+    const Point min = MinTrackSize(c.direction, c.band);
+    EXPECT_GE(m.right - m.left, min.x);
+    EXPECT_GE(m.bottom - m.top, min.y);
+  }
+}
+
 TEST(Layout, DefaultPlacementPerSide) {
   const Rect work{0, 0, 1920, 1040};
   const struct {
