@@ -61,16 +61,21 @@ void CWindow::DrawBuffer(const CTiledMemoryDC& buffer, const Rect& paintRect) {
   if (::ClientToScreen(m_hWnd, &topLeft)) ::ClientToScreen(m_hWnd, &bottomRight);
   const Rect paint{topLeft.x, topLeft.y, bottomRight.x, bottomRight.y};
 
-  // Another area than last time (the view moved or changed size), or another
-  // side: what the buffer holds is stale, so start from black and read
-  // everything. Without the side, a view that keeps its place while the side
-  // changes would go on showing the old side's picture wherever the new
-  // side's source lies beyond the screen.
-  const bool changed = paint != m_rcLastPaint || direction != m_nLastDirection;
+  // Another area than last time (the view moved or changed size), another
+  // side or a narrower frame: what the buffer holds is stale, so start from
+  // black and read everything. Otherwise a view that keeps its place would go
+  // on showing the old side's picture, or the old frame's outer bands,
+  // wherever nothing is read again: beyond the screen, and outside the
+  // cursor square when whole refreshes are off.
+  const int edge = g_setting.Edge, thinEdge = g_setting.ThinEdge;
+  const bool changed = paint != m_rcLastPaint || direction != m_nLastDirection ||
+                       edge != m_nLastEdge || thinEdge != m_nLastThinEdge;
   if (changed) {
     m_bCursorOnly = false;
     m_rcLastPaint = paint;
     m_nLastDirection = direction;
+    m_nLastEdge = edge;
+    m_nLastThinEdge = thinEdge;
   }
 
   POINT cursor{};

@@ -34,6 +34,8 @@ class CWindow : public fw::CWindowImpl<CWindow, CWindowW, CViewTraits>,
   Rect m_rcLastPaint;           // screen area of the last DrawBuffer
   Point m_ptLastCursor;         // cursor position read by the last DrawBuffer
   int m_nLastDirection = Left;  // side reflected by the last DrawBuffer
+  int m_nLastEdge = 0;          // frame widths of the last DrawBuffer
+  int m_nLastThinEdge = 0;
 
  protected:
   FW_HANDLED_FLAG

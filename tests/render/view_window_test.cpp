@@ -162,22 +162,33 @@ TEST_P(MirrorPixels, EveryPixelShowsItsMirrorSourceOrWhatLiesBeyondTheScreen) {
       << "refresh after the move";
 }
 
-// A change of side with the view left where it is: the area whose new source
-// lies beyond the screen must not go on showing the old side's picture.
-TEST_F(ViewTest, ChangeOfSideClearsWhatTheNewSideCannotRead) {
-  g_setting.Edge = 0;
-  g_setting.ThinEdge = 0;
-  const Rect place{100, 300, 300, 420};  // Right reads on screen, Left partly beyond it
-  for (const auto& [from, to] : {std::pair{Right, Left}, std::pair{Bottom, Top}}) {
-    SCOPED_TRACE(to);
-    const Rect view = to == Top ? Rect{800, 60, 920, 260} : place;
-    g_setting.Direction = from;
+// A change of side, or a narrower frame, with the view left where it is:
+// where the new source lies beyond the screen the view must show black, not
+// what the last drawing left there (the old side's picture, the old frame).
+TEST_F(ViewTest, ChangeOfSideOrFrameClearsWhatCannotBeReadAgain) {
+  const Rect leftView{100, 300, 300, 420};  // Right reads on screen, Left partly beyond it
+  const Rect topView{800, 60, 920, 260};
+  const struct {
+    const char* what;
+    Rect view;
+    int from, to;
+    int edgeBefore;  // Edge and ThinEdge before; 0 after
+  } cases[] = {
+      {"right to left", leftView, Right, Left, 0},
+      {"bottom to top", topView, Bottom, Top, 0},
+      {"narrower frame", leftView, Left, Left, 12},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    g_setting.Direction = c.from;
+    g_setting.Edge = g_setting.ThinEdge = c.edgeBefore;
     CWindow window;
-    ASSERT_TRUE(OpenView(window, view));
+    ASSERT_TRUE(OpenView(window, c.view));
     window.Refresh(false);
-    g_setting.Direction = to;
+    g_setting.Direction = c.to;
+    g_setting.Edge = g_setting.ThinEdge = 0;
     window.Refresh(false);
-    EXPECT_TRUE(AllPixels(Snapshot(window.m_buffer), Mirrored(to, view, 0, kBlack)));
+    EXPECT_TRUE(AllPixels(Snapshot(window.m_buffer), Mirrored(c.to, c.view, 0, kBlack)));
   }
 }
 
@@ -367,6 +378,7 @@ TEST_F(ViewTest, CreationMakesTheViewLayeredOpaqueAndClickThrough) {
     BYTE alpha = 0;
     DWORD flags = 0;
     ASSERT_TRUE(::GetLayeredWindowAttributes(view, &key, &alpha, &flags));
+    EXPECT_EQ(key, 0u);
     EXPECT_EQ(alpha, 255);
     EXPECT_EQ(flags, static_cast<DWORD>(LWA_ALPHA));
   }
