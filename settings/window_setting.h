@@ -37,17 +37,17 @@ class CWindowSetting {
   // Takes FullScreen from the window; the rectangle only from a window in
   // its normal state, so maximising or minimising keeps the last one.
   bool Capture(HWND__* hwnd);
-  // Applies the rectangle (see RestoreTarget) and maximises when FullScreen.
-  // True when a rectangle was applied; false tells the caller to choose a
-  // default placement.
+  // Applies the rectangle (see RestoreTarget) and then maximises when
+  // FullScreen; without a usable rectangle it does neither. True when a
+  // rectangle was applied; false tells the caller to choose a default
+  // placement.
   bool Restore(HWND__* hwnd, unsigned flags) const;
 
   // Reads prefix + "FullScreen", "Left", "Top", "Right", "Bottom" from `path`
   // under `root`. True when the key could be opened. A missing or ill-typed
   // "FullScreen" keeps the flag; the rectangle changes only when all four of
-  // its values were read. `allRead`, when given, tells whether all five were.
-  bool Load(const std::wstring& path, const std::wstring& prefix, HKEY__* root,
-            bool* allRead = nullptr);
+  // its values were read.
+  bool Load(const std::wstring& path, const std::wstring& prefix, HKEY__* root);
   // Writes the five values to `path` under `root`, creating the key. True
   // when the key could be created and every value was written.
   bool Save(const std::wstring& path, const std::wstring& prefix, HKEY__* root) const;

@@ -34,33 +34,31 @@ bool CWindowSetting::Restore(HWND hwnd, unsigned flags) const {
   const int vy = ::GetSystemMetrics(SM_YVIRTUALSCREEN);
   const vl::Rect screen{vx, vy, vx + ::GetSystemMetrics(SM_CXVIRTUALSCREEN),
                         vy + ::GetSystemMetrics(SM_CYVIRTUALSCREEN)};
-  bool applied = false;
-  if (const auto r = RestoreTarget(screen, flags)) {
-    UINT swp = SWP_NOZORDER | SWP_NOACTIVATE;
-    if (flags & kRestoreKeepPosition) swp |= SWP_NOMOVE;
-    if (flags & kRestoreKeepSize) swp |= SWP_NOSIZE;
-    applied = ::SetWindowPos(hwnd, nullptr, r->left, r->top, r->right - r->left, r->bottom - r->top,
-                             swp) != FALSE;
-  }
-  // Maximise even without a known rectangle; ShowWindow's result is the old
-  // visibility, not success, so there is nothing to check.
+  // A placement without a usable rectangle is no placement: not maximised
+  // either. Maximised there, the window would be moved to its default place
+  // while maximised, could not be sized, and would be stored so again.
+  const auto r = RestoreTarget(screen, flags);
+  if (!r) return false;
+  UINT swp = SWP_NOZORDER | SWP_NOACTIVATE;
+  if (flags & kRestoreKeepPosition) swp |= SWP_NOMOVE;
+  if (flags & kRestoreKeepSize) swp |= SWP_NOSIZE;
+  const bool applied = ::SetWindowPos(hwnd, nullptr, r->left, r->top, r->right - r->left,
+                                      r->bottom - r->top, swp) != FALSE;
+  // ShowWindow's result is the old visibility, not success: nothing to check.
   if (FullScreen) ::ShowWindow(hwnd, SW_SHOWMAXIMIZED);
   return applied;
 }
 
-bool CWindowSetting::Load(const std::wstring& path, const std::wstring& prefix, HKEY root,
-                          bool* allRead) {
-  if (allRead) *allRead = false;
+bool CWindowSetting::Load(const std::wstring& path, const std::wstring& prefix, HKEY root) {
   try {
     const std::wstring fullScreenName = prefix + kFullScreenName;
     vl::CRegKey key;
     if (key.Open(root, path, KEY_READ) != ERROR_SUCCESS) return false;
     std::int32_t flag = 0;
     const bool flagRead = key.QueryInt32(fullScreenName.c_str(), flag) == ERROR_SUCCESS;
-    const bool rectRead = ReadRect(key.Get(), prefix);
+    ReadRect(key.Get(), prefix);
     // Set last, so a failure above leaves the whole record as it was.
     if (flagRead) FullScreen = flag != 0;
-    if (allRead) *allRead = flagRead && rectRead;
     return true;
   } catch (...) {
     // Only building a value name can throw (out of memory); report it as a

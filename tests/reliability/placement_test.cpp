@@ -1,6 +1,6 @@
 // The mirror window opening on a stored placement that no window can have:
-// a damaged size is not applied; the default place is used, and a stored
-// maximised state still holds. Sizes a window can have are applied as stored.
+// a damaged size is not applied, nor a stored maximised state with it; the
+// default place is used. Sizes a window can have are applied as stored.
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -72,9 +72,11 @@ TEST_F(DamagedPlacement, LargestSizeAWindowCanHaveIsApplied) {
   EXPECT_EQ(Open({0, 0, 32767, 300}), (Rect{vs.left, vs.top, vs.left + 32767, vs.top + 300}));
 }
 
-TEST_F(DamagedPlacement, MaximisedStaysMaximisedWithADamagedSize) {
-  Open({700, 350, INT_MAX, 650}, true);
-  EXPECT_TRUE(::IsZoomed(window));
+TEST_F(DamagedPlacement, DamagedSizeIsNoPlacementEvenWhenStoredMaximised) {
+  // Maximised, the window would lie at its default place unable to be sized,
+  // and be stored maximised again.
+  EXPECT_EQ(Open({700, 350, INT_MAX, 650}, true), FromRECT(CUIWindow::DefaultWindowRect()));
+  EXPECT_FALSE(::IsZoomed(window));
 }
 
 }  // namespace
