@@ -74,9 +74,9 @@ bool CSetting::LoadFrom(const std::wstring& path, HKEY root) {
       result = result && ok;
     }
 
-    bool allPlacementRead = false;
-    if (!Window.Load(windowPath, std::wstring(), root, &allPlacementRead) || !allPlacementRead)
-      result = false;
+    // The placement counts as read when its key opens: a missing or damaged
+    // value of it only leaves that part as it was.
+    if (!Window.Load(windowPath, std::wstring(), root)) result = false;
 
     ClampAll();
     return result;

@@ -186,12 +186,12 @@ TEST_F(SettingStoreTest, MissingWindowKeyStillLoadsAndClampsTheValues) {
   EXPECT_FALSE(test::KeyExists(WindowPath(Path())));  // a load creates nothing
 }
 
-TEST_F(SettingStoreTest, DamagedPlacementValueFailsTheLoadButKeepsTheRest) {
+TEST_F(SettingStoreTest, DamagedPlacementValueKeepsTheRectangleAndTheLoadSucceeds) {
   WriteValues(Path(), kStored);
   WriteWindow(Path(), true, kStoredRect);
   test::DeleteRaw(WindowPath(Path()), L"Bottom");
   CSetting s = Before();
-  EXPECT_FALSE(s.LoadFrom(Path(), HKEY_CURRENT_USER));
+  EXPECT_TRUE(s.LoadFrom(Path(), HKEY_CURRENT_USER));
   EXPECT_EQ(Fields(s), kStored);
   EXPECT_TRUE(s.Window.FullScreen);
   EXPECT_EQ(s.Window.Rectangle, kBeforeRect);
