@@ -17,10 +17,11 @@ struct LocalFreeDeleter {
 }  // namespace
 
 std::wstring GetSystemErrorText(HRESULT hr) {
-  // Facility 8 (FACILITY_WIN32's older twin) carries a plain system error
-  // code in its low word; the system only knows that code.
+  // A system error code wrapped as an HRESULT (facility 7, FACILITY_WIN32)
+  // is looked up by the code in its low word. No other facility wraps one:
+  // facility 8 (FACILITY_WINDOWS) holds COM's own failures.
   const auto bits = static_cast<DWORD>(hr);
-  const DWORD id = (bits & 0x1FFF0000u) == 0x00080000u ? (bits & 0xFFFFu) : bits;
+  const DWORD id = (bits & 0x1FFF0000u) == 0x00070000u ? (bits & 0xFFFFu) : bits;
   // Inserts are left as they stand: some system texts hold "%1", and without
   // arguments to fill it the call would fail or read arguments that are not there.
   wchar_t* buffer = nullptr;

@@ -24,8 +24,8 @@ constexpr HRESULT HResultFromWin32(DWORD code) noexcept {
 }
 
 // The system's description of `hr`, as the system gives it (line break
-// included); "Unknown HRESULT: <hex>" when it has none. An HRESULT of facility
-// 8 is looked up by its low 16 bits.
+// included); "Unknown HRESULT: <hex>" when it has none. A wrapped system
+// error code (facility 7) is looked up by its low 16 bits.
 std::wstring GetSystemErrorText(HRESULT hr);
 
 class CSimpleErr {

@@ -23,10 +23,11 @@ TEST(GetSystemErrorText, KnownCodesGiveTheSystemText) {
   const std::wstring accessDenied = my::GetSystemErrorText(5);
   ASSERT_FALSE(accessDenied.empty());
   EXPECT_EQ(accessDenied.rfind(L"Unknown HRESULT", 0), std::wstring::npos) << accessDenied;
+  // A system error code wrapped as an HRESULT (facility 7) has its text.
   EXPECT_EQ(my::GetSystemErrorText(static_cast<HRESULT>(0x80070005)), accessDenied);
-  // Facility 8 is looked up by its low word, which the system knows even
-  // where it does not know the whole value.
-  EXPECT_EQ(my::GetSystemErrorText(static_cast<HRESULT>(0x80080005)), accessDenied);
+  // Facility 8 is not a wrapped system code: 0x80080005 is a COM server
+  // failure, and is not reported as a denied access.
+  EXPECT_NE(my::GetSystemErrorText(static_cast<HRESULT>(0x80080005)), accessDenied);
 }
 
 TEST(GetSystemErrorText, TextWithAnInsertIsKeptNotRefused) {
