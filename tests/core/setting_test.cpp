@@ -21,11 +21,6 @@ TEST(Setting, Defaults) {
   EXPECT_EQ(s.Window.Rectangle, Rect{});
 }
 
-TEST(Setting, GlobalInstanceStartsWithDefaults) {
-  EXPECT_EQ(g_setting.RefreshRate, 1000);
-  EXPECT_EQ(g_setting.TransparentEdge, 50);
-}
-
 TEST(Setting, ClampAll) {
   const struct {
     std::int32_t in[6];
