@@ -33,6 +33,13 @@ bool CUIWindow::ProcessWindowMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
         ::PostQuitMessage(0);
       });
       break;
+    case WM_ENDSESSION:
+      // A logoff or shutdown ends the process without WM_DESTROY: keep the
+      // place and the settings now, as closing the window does.
+      map.PassOn([&] {
+        if (wParam) OnEndSession();
+      });
+      break;
     case WM_MOVE: map.PassOn([&] { PlaceView(); }); break;
     case WM_SIZE:
       map.PassOn([&] {
@@ -106,8 +113,11 @@ LRESULT CUIWindow::OnCreate() {
   SetDirectionRadio(g_setting.Direction);
 
   // The view's creation is not checked: without it the window still moves,
-  // sizes and counts ticks, it only shows no picture.
-  if (m_view.Create(m_hWnd)) m_view.ShowWindow(SW_SHOW);
+  // sizes and counts ticks, it only shows no picture. It is shown without
+  // being activated: it takes no input, and the mirror window is activated
+  // when it is shown. Under Wine with a window manager an activated popup is
+  // handed to the manager, which then stacks the mirror window above it.
+  if (m_view.Create(m_hWnd)) m_view.ShowWindow(SW_SHOWNA);
 
   m_nTickCount = 0;
   StartTimer();
@@ -174,18 +184,26 @@ void CUIWindow::OnDirection(UINT command) {
 void CUIWindow::ApplySettings() {
   StopTimer(true);
   g_setting.Save();
-  // Keep the view where it is; only the cut between window and band moves.
-  // Without a view the window keeps its own rectangle.
+  // Keep the view where it is; only the cut between window and band moves,
+  // unless the window would become smaller than its minimum: then the view
+  // grows on the reflected side. Without a view the window keeps its own
+  // rectangle.
   if (m_view.m_hWnd) {
     RECT r{};
     ::GetWindowRect(m_view.m_hWnd, &r);
-    MoveWindow(ToRECT(MirrorRectFor(FromRECT(r), g_setting.Direction, g_setting.TransparentEdge)),
-               true);
+    MoveWindow(
+        ToRECT(FitMirrorIntoView(FromRECT(r), g_setting.Direction, g_setting.TransparentEdge)),
+        true);
   }
   m_nTickCount = 0;
   StartTimer();
 }
 
 void CUIWindow::OnExit() { PostMessage(WM_CLOSE); }
+
+void CUIWindow::OnEndSession() {
+  g_setting.Window.Capture(m_hWnd);
+  g_setting.Save();
+}
 
 }  // namespace vl

@@ -80,6 +80,9 @@ class CUIWindow : public fw::CWindowImpl<CUIWindow, CWindowW, CUIWindowTraits>,
   // window into the view for the current side and band, restart the timer.
   void ApplySettings();
   void OnExit();
+  // The session ends (logoff, shutdown) and the process with it: capture the
+  // placement and save, as the end of a normal run does.
+  void OnEndSession();
   // The settings sheet, modal; every closing of it ends in ApplySettings.
   void OnSetting();
   // The About dialog, modal; changes nothing.

@@ -3,13 +3,18 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <optional>
 #include <ostream>
+#include <string>
+#include <vector>
 
 #include "app/layout.h"
 #include "render/win_rect.h"
 #include "settings/setting.h"
 #include "support/monitor.h"
 #include "tests/common/cursor.h"
+#include "tests/common/raw_registry.h"
 
 namespace vl {
 
@@ -20,6 +25,20 @@ void PrintTo(const Rect& r, std::ostream* os) {
 namespace {
 
 const wchar_t kAppKey[] = L"Software\\Korvane\\Vellora32";
+const std::wstring kSettingKey = std::wstring(kAppKey) + L"\\Setting";
+const std::wstring kWindowKey = kSettingKey + L"\\Window";
+
+// The placement as stored: Left, Top, Right, Bottom; nullopt where a value is missing.
+std::optional<Rect> StoredRect() {
+  std::int32_t v[4] = {};
+  const wchar_t* names[] = {L"Left", L"Top", L"Right", L"Bottom"};
+  for (int i = 0; i < 4; ++i) {
+    const auto raw = test::ReadRaw(kWindowKey, names[i]);
+    if (!raw || raw->type != REG_DWORD || raw->data.size() != 4) return std::nullopt;
+    std::memcpy(&v[i], raw->data.data(), 4);
+  }
+  return Rect{v[0], v[1], v[2], v[3]};
+}
 
 Rect WindowRectOf(HWND hwnd) {
   RECT r{};
@@ -80,6 +99,7 @@ class UIWindowTest : public ::testing::Test {
 };
 
 TEST_F(UIWindowTest, FirstRunTakesTheDefaultPlaceOnThePrimaryWorkArea) {
+  g_setting.RefreshRate = 2997;
   for (int side : {Left, Top, Right, Bottom}) {
     g_setting.Direction = side;
     CUIWindow w;
@@ -93,7 +113,10 @@ TEST_F(UIWindowTest, FirstRunTakesTheDefaultPlaceOnThePrimaryWorkArea) {
     ::GetWindowTextW(w, title, 32);
     EXPECT_STREQ(title, L"Vellora");
     EXPECT_EQ(w.m_nTimerId, 1u);
-    EXPECT_EQ(w.m_nElapse, 100u);
+    EXPECT_EQ(w.m_nElapse, 33u);  // 29.97 refreshes a second
+    // Shown without being activated: it takes no input of its own.
+    EXPECT_TRUE(::IsWindowVisible(w.m_view));
+    EXPECT_NE(::GetActiveWindow(), w.m_view.m_hWnd);
   }
 }
 
@@ -206,7 +229,10 @@ TEST_F(UIWindowTest, ChangeOfSideRestartsTheTickCount) {
   EXPECT_EQ(window.m_nTickCount, 3);
   window.SendMessage(WM_COMMAND, kCmdTop);
   EXPECT_EQ(window.m_nTickCount, 0);
-  EXPECT_FALSE(TickKinds(window, 1)[0]);  // a whole refresh again
+  // The next whole refresh comes a full round after the change, not three
+  // ticks early.
+  EXPECT_EQ(TickKinds(window, 11), (std::vector<bool>{false, true, true, true, true, true, true,
+                                                      true, true, true, false}));
 }
 
 TEST_F(UIWindowTest, ChoosingTheCurrentSideDoesNothing) {
@@ -232,8 +258,10 @@ TEST_F(UIWindowTest, ChoosingTopKeepsTheViewAndMovesTheCut) {
   EXPECT_EQ(after.top, before.top + 50);
   EXPECT_EQ(after.right, before.right);
   EXPECT_EQ(after.bottom, before.bottom);
-  // Saved, timer restarted.
-  EXPECT_TRUE(KeyExists(L"Software\\Korvane\\Vellora32\\Setting\\Window"));
+  // Saved with the placement loaded at start (none here), not the window's
+  // place; timer restarted.
+  EXPECT_EQ(test::ReadRaw(kSettingKey, L"Direction"), test::Dword(Top));
+  EXPECT_EQ(StoredRect(), (Rect{}));
   EXPECT_EQ(window.m_nTimerId, 1u);
 
   // The menu shows the bullet on "&Top" and nowhere else.
@@ -246,6 +274,7 @@ TEST_F(UIWindowTest, ChoosingTopKeepsTheViewAndMovesTheCut) {
     mii.fMask = MIIM_STATE | MIIM_FTYPE;
     ASSERT_TRUE(::GetMenuItemInfoW(popup, id, FALSE, &mii));
     EXPECT_EQ((mii.fState & MFS_CHECKED) != 0, id == kCmdTop) << id;
+    EXPECT_EQ((mii.fType & MFT_RADIOCHECK) != 0, id == kCmdTop) << id;  // a bullet, not a tick
     EXPECT_EQ(mii.fState & (MFS_GRAYED | MFS_DEFAULT), 0u) << id;
   }
   wchar_t text[32] = L"";
@@ -277,6 +306,18 @@ TEST_F(UIWindowTest, DestroyCapturesThePlacementAndQuits) {
   MSG msg;
   ASSERT_TRUE(::PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
   EXPECT_EQ(msg.wParam, 0u);
+}
+
+// Logoff and shutdown end the process without WM_DESTROY.
+TEST_F(UIWindowTest, SessionEndKeepsThePlaceAndTheSettings) {
+  Create();
+  window.MoveWindow(200, 150, 400, 300, true);
+  g_setting.Edge = 9;
+  window.SendMessage(WM_ENDSESSION, FALSE, 0);  // the session goes on
+  EXPECT_FALSE(KeyExists(kSettingKey.c_str()));
+  window.SendMessage(WM_ENDSESSION, TRUE, 0);
+  EXPECT_EQ(StoredRect(), (Rect{200, 150, 600, 450}));
+  EXPECT_EQ(test::ReadRaw(kSettingKey, L"Edge"), test::Dword(9));
 }
 
 TEST_F(UIWindowTest, DraggingByTheInsideFollowsTheCursor) {
