@@ -13,6 +13,7 @@
 #include "framework/window_impl.h"
 #include "render/view_window.h"
 #include "support/sub_menu.h"
+#include "support/window_utils.h"
 
 namespace vl {
 

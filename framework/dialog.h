@@ -42,7 +42,7 @@ constexpr bool ReturnsResultDirectly(UINT msg) noexcept {
 }  // namespace detail
 
 // What every dialog of ours shares: the dialog procedure, attach and detach.
-template <class TBase = CWindowW>
+template <class TBase = CWindowHandle>
 class CDialogImplBaseT : public TBase {
  public:
   CDialogImplBaseT() = default;
@@ -111,7 +111,7 @@ class CDialogImplBaseT : public TBase {
 };
 
 // A modal dialog made from dialog template T::IDD.
-template <class T, class TBase = CWindowW>
+template <class T, class TBase = CWindowHandle>
 class CDialogImpl : public CDialogImplBaseT<TBase> {
   using Base = CDialogImplBaseT<TBase>;
 

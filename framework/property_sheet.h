@@ -9,8 +9,6 @@
 // the window's messages (WM_SHOWWINDOW among them) through its map, with
 // window-procedure results. The sheet is detached after the outermost message
 // on WM_NCDESTROY has returned.
-//
-// CCenterPropertySheet uses CWindowW::CenterWindow: link vellora_support.
 #pragma once
 
 #include <windows.h>
@@ -29,7 +27,7 @@
 namespace fw {
 
 // A page made from dialog template T::IDD. T may hide OnApply and OnReset.
-template <class T, class TBase = CWindowW>
+template <class T, class TBase = CWindowHandle>
 class CPropertyPageImpl : public CDialogImplBaseT<TBase> {
   using Base = CDialogImplBaseT<TBase>;
 
@@ -94,7 +92,7 @@ namespace detail {
 inline thread_local void* t_creatingSheet = nullptr;
 }  // namespace detail
 
-template <class T, class TBase = CWindowW>
+template <class T, class TBase = CWindowHandle>
 class CPropertySheetImpl : public TBase {
  public:
   PROPSHEETHEADERW m_psh{};
@@ -186,27 +184,6 @@ class CPropertySheetImpl : public TBase {
   std::wstring m_strTitle;
   std::vector<HPROPSHEETPAGE> m_pages;  // not yet handed to the system
   CDispatch m_dispatch;
-};
-
-// A sheet mixin: centres the sheet on its owner the first time it is shown,
-// and leaves it where the user puts it after that.
-template <class T>
-class CCenterPropertySheet {
- public:
-  bool m_bCentered = false;
-
-  bool ProcessWindowMessage(HWND, UINT msg, WPARAM wParam, LPARAM, LRESULT& result) {
-    CMessageMap map(m_bMsgHandled, result);
-    if (msg == WM_SHOWWINDOW && wParam && !m_bCentered)
-      map.PassOn([&] {
-        m_bCentered = true;
-        static_cast<T*>(this)->CenterWindow();
-      });
-    return false;
-  }
-
- protected:
-  FW_HANDLED_FLAG
 };
 
 }  // namespace fw

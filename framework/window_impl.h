@@ -36,7 +36,7 @@ namespace detail {
 inline thread_local void* t_creating = nullptr;
 }  // namespace detail
 
-template <class T, class TBase = CWindowW, class TTraits = CWinTraits<0, 0>>
+template <class T, class TBase = CWindowHandle, class TTraits = CWinTraits<0, 0>>
 class CWindowImpl : public TBase {
  public:
   CWindowImpl() = default;

@@ -15,7 +15,7 @@ namespace vl {
 
 using CViewTraits = fw::CWinTraits<WS_POPUP, WS_EX_TOPMOST>;
 
-class CWindow : public fw::CWindowImpl<CWindow, CWindowW, CViewTraits>,
+class CWindow : public fw::CWindowImpl<CWindow, fw::CWindowHandle, CViewTraits>,
                 public CBufferedWindowImpl<CWindow> {
  public:
   // Redraws the buffer and shows it: the whole mirrored area, or with

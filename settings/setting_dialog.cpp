@@ -7,6 +7,7 @@
 #include "settings/fixed_point.h"
 #include "settings/setting.h"
 #include "support/resource_string.h"
+#include "support/window_utils.h"
 
 namespace vl {
 
@@ -139,7 +140,7 @@ CSettingDlg::CSettingDlg(HWND parent)
 bool CSettingDlg::ProcessWindowMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
                                        LRESULT& result) {
   fw::CMessageMap map(m_bMsgHandled, result);
-  return map.Chain<fw::CCenterPropertySheet<CSettingDlg>>(*this, hwnd, msg, wParam, lParam);
+  return map.Chain<CCenterPropertySheet<CSettingDlg>>(*this, hwnd, msg, wParam, lParam);
 }
 
 }  // namespace vl

@@ -38,8 +38,9 @@ class CRecordingMixin {
   FW_HANDLED_FLAG
 };
 
-class CTestWindow : public fw::CWindowImpl<CTestWindow, CWindowW, fw::CWinTraits<WS_POPUP, 0>>,
-                    public CRecordingMixin<CTestWindow> {
+class CTestWindow
+    : public fw::CWindowImpl<CTestWindow, fw::CWindowHandle, fw::CWinTraits<WS_POPUP, 0>>,
+      public CRecordingMixin<CTestWindow> {
  public:
   std::vector<UINT> seen;
   bool flagAfterNestedSend = false;
