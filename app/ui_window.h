@@ -55,6 +55,9 @@ class CUIWindow : public fw::CWindowImpl<CUIWindow, CWindowW, CUIWindowTraits>,
   static constexpr UINT kUpdateUIMap[] = {kCmdLeft,   kCmdRight, kCmdTop,
                                           kCmdBottom, kCmdExit,  kCmdAbout};
 
+  // Before the view and the mixins go: the map uses them.
+  ~CUIWindow() override { DestroyDetached(); }
+
   // Ticks since the timer was last started, kept modulo EntireRefreshRate.
   std::int32_t m_nTickCount = 0;
   CWindow m_view;
