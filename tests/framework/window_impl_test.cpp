@@ -151,26 +151,23 @@ TEST(WindowImpl, HandledFlagSurvivesANestedMessage) {
   EXPECT_FALSE(w.flagAfterNestedSend);
 }
 
-TEST(WindowImpl, DetachesAfterDestructionAndCallsFinalMessageOnce) {
-  CTestWindow w;
-  const HWND hwnd = w.Create(nullptr);
-  ASSERT_NE(hwnd, nullptr);
-  ASSERT_TRUE(::DestroyWindow(hwnd));
-  EXPECT_EQ(w.m_hWnd, nullptr);
-  EXPECT_EQ(w.finalMessages, 1);
-  EXPECT_FALSE(::IsWindow(hwnd));
-}
-
-TEST(WindowImpl, DestroyedFromItsOwnHandlerKeepsItsHandleUntilTheMessageReturns) {
-  CTestWindow w;
-  const HWND hwnd = w.Create(nullptr);
-  ASSERT_NE(hwnd, nullptr);
-  EXPECT_EQ(w.SendMessage(kDestroyInside), 5);
-  EXPECT_EQ(w.handleAfterDestroy, hwnd);
-  EXPECT_EQ(w.finalMessagesAfterDestroy, 0);
-  EXPECT_EQ(w.m_hWnd, nullptr);
-  EXPECT_EQ(w.finalMessages, 1);
-  EXPECT_FALSE(::IsWindow(hwnd));
+TEST(WindowImpl, DetachesAfterTheOutermostMessageAndCallsFinalMessageOnce) {
+  for (const bool fromHandler : {false, true}) {
+    CTestWindow w;
+    const HWND hwnd = w.Create(nullptr);
+    ASSERT_NE(hwnd, nullptr);
+    if (fromHandler) {
+      // Still attached, and not yet final, until the handler's message returns.
+      EXPECT_EQ(w.SendMessage(kDestroyInside), 5);
+      EXPECT_EQ(w.handleAfterDestroy, hwnd);
+      EXPECT_EQ(w.finalMessagesAfterDestroy, 0);
+    } else {
+      ASSERT_TRUE(::DestroyWindow(hwnd));
+    }
+    EXPECT_EQ(w.m_hWnd, nullptr) << fromHandler;
+    EXPECT_EQ(w.finalMessages, 1) << fromHandler;
+    EXPECT_FALSE(::IsWindow(hwnd)) << fromHandler;
+  }
 }
 
 TEST(WindowImpl, AThrowingHandlerLeavesTheMessageToTheDefaultProcedure) {
