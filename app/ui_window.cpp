@@ -21,68 +21,88 @@ bool CUIWindow::ProcessWindowMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
     return 0;
   };
 
-  // Handlers in the order they are tried: the window's own, the context menu,
-  // the window's own again, then the menu state, timer and drag mixins.
-  // What passes on reaches DefWindowProcW.
+  // Everything that happens to a message, in the order it is tried. A
+  // handled message ends here with its result; one that passes on goes on to
+  // the later entries, and what is left over to DefWindowProcW.
   switch (msg) {
-    case WM_CREATE: return map.Handle([&] { return OnCreate(); });
-    case WM_DESTROY:
+    case WM_CREATE:
+      if (map.Handle([&] { return OnCreate(); })) return true;
+      break;
+    case WM_DESTROY:  // passes on, to the timer mixin below
       map.PassOn([&] {
         StopTimer(true);
         g_setting.Window.Capture(hwnd);
         ::PostQuitMessage(0);
       });
       break;
-    case WM_ENDSESSION:
+    case WM_ENDSESSION:  // passes on
       // A logoff or shutdown ends the process without WM_DESTROY: keep the
       // place and the settings now, as closing the window does.
       map.PassOn([&] {
         if (wParam) OnEndSession();
       });
       break;
-    case WM_MOVE: map.PassOn([&] { PlaceView(); }); break;
-    case WM_SIZE:
+    case WM_MOVE: map.PassOn([&] { PlaceView(); }); break;  // passes on
+    case WM_SIZE:                                           // passes on
       map.PassOn([&] {
         if (wParam != SIZE_MINIMIZED) PlaceView();
       });
       break;
-    case WM_SETCURSOR: return map.Handle([&] { return OnSetCursor(); });
+    case WM_SETCURSOR:
+      if (map.Handle([&] { return OnSetCursor(); })) return true;
+      break;
     case WM_NCLBUTTONDOWN:
-      return map.Handle([&] { return withResult0([&] { OnNcLButtonDown(lParam); }); });
+      if (map.Handle([&] { return withResult0([&] { OnNcLButtonDown(lParam); }); })) return true;
+      break;
     case WM_NCHITTEST:
-      return map.Handle([&] { return HitTest(fw::GetXParam(lParam), fw::GetYParam(lParam)); });
+      if (map.Handle([&] { return HitTest(fw::GetXParam(lParam), fw::GetYParam(lParam)); }))
+        return true;
+      break;
     case WM_GETMINMAXINFO:
-      return map.Handle([&] {
-        return withResult0([&] { OnGetMinMaxInfo(reinterpret_cast<MINMAXINFO*>(lParam)); });
-      });
+      if (map.Handle([&] {
+            return withResult0([&] { OnGetMinMaxInfo(reinterpret_cast<MINMAXINFO*>(lParam)); });
+          }))
+        return true;
+      break;
     default: break;
   }
+  // CSubMenuImpl: WM_CONTEXTMENU (shows the menu, handled).
   if (map.Chain<CSubMenuImpl<CUIWindow>>(*this, hwnd, msg, wParam, lParam)) return true;
   switch (msg) {
     case WM_LBUTTONDBLCLK:
-      return map.Handle([&] {
-        return withResult0([&] { ::SendMessageW(hwnd, WM_SYSCOMMAND, SC_MINIMIZE, 0); });
-      });
-    case WM_TIMER:
-      if (wParam == kRefreshTimerId)
-        return map.Handle([&] { return withResult0([&] { OnTimer(); }); });
+      if (map.Handle([&] {
+            return withResult0([&] { ::SendMessageW(hwnd, WM_SYSCOMMAND, SC_MINIMIZE, 0); });
+          }))
+        return true;
+      break;
+    case WM_TIMER:  // another timer's tick goes on to DefWindowProcW
+      if (wParam == kRefreshTimerId && map.Handle([&] { return withResult0([&] { OnTimer(); }); }))
+        return true;
       break;
     case WM_COMMAND: {
       const UINT id = LOWORD(wParam);
-      if (DirectionForCommand(id) >= 0)
-        return map.Handle([&] { return withResult0([&] { OnDirection(id); }); });
-      if (id == kCmdSetting) return map.Handle([&] { return withResult0([&] { OnSetting(); }); });
-      if (id == kCmdAbout) return map.Handle([&] { return withResult0([&] { OnAbout(); }); });
-      if (id == kCmdExit) return map.Handle([&] { return withResult0([&] { OnExit(); }); });
-      break;
+      if (DirectionForCommand(id) >= 0 &&
+          map.Handle([&] { return withResult0([&] { OnDirection(id); }); }))
+        return true;
+      if (id == kCmdSetting && map.Handle([&] { return withResult0([&] { OnSetting(); }); }))
+        return true;
+      if (id == kCmdAbout && map.Handle([&] { return withResult0([&] { OnAbout(); }); }))
+        return true;
+      if (id == kCmdExit && map.Handle([&] { return withResult0([&] { OnExit(); }); })) return true;
+      break;  // other commands go on to DefWindowProcW
     }
     default: break;
   }
+  // CUpdateUI: WM_INITMENUPOPUP (marks the popup's items, passes on).
   if (map.Chain<fw::CUpdateUI<CUIWindow>>(*this, hwnd, msg, wParam, lParam)) return true;
+  // CSingleTimerImpl: WM_DESTROY (stops the timer, passes on).
   if (map.Chain<fw::CSingleTimerImpl<CUIWindow, 100, kRefreshTimerId>>(*this, hwnd, msg, wParam,
                                                                        lParam))
     return true;
-  return map.Chain<CMouseMoveImpl<CUIWindow>>(*this, hwnd, msg, wParam, lParam);
+  // CMouseMoveImpl: WM_LBUTTONDOWN, WM_MOUSEMOVE, WM_LBUTTONUP (drags the
+  // window, passes on).
+  if (map.Chain<CMouseMoveImpl<CUIWindow>>(*this, hwnd, msg, wParam, lParam)) return true;
+  return false;
 }
 
 RECT CUIWindow::DefaultWindowRect() {
@@ -98,8 +118,8 @@ LRESULT CUIWindow::OnCreate() {
   LoadMenu(0, kMenuId);
 
   // A stored size no window can have is damaged data, not a place the window
-  // was ever at: it is not applied, as if none were stored (a stored
-  // maximised state still is).
+  // was ever at: it is not applied, as if none were stored (nor is a stored
+  // maximised state with it).
   CWindowSetting placement = g_setting.Window;
   if (!FitsWindowExtent(placement.Rectangle)) placement.Rectangle = {};
   // The stored place is shifted into the bounding rectangle of all monitors;

@@ -13,6 +13,7 @@
 #include "framework/window_impl.h"
 #include "render/view_window.h"
 #include "support/sub_menu.h"
+#include "support/window_utils.h"
 
 namespace vl {
 
@@ -53,6 +54,9 @@ class CUIWindow : public fw::CWindowImpl<CUIWindow, CWindowW, CUIWindowTraits>,
  public:
   static constexpr UINT kUpdateUIMap[] = {kCmdLeft,   kCmdRight, kCmdTop,
                                           kCmdBottom, kCmdExit,  kCmdAbout};
+
+  // Before the view and the mixins go: the map uses them.
+  ~CUIWindow() override { DestroyDetached(); }
 
   // Ticks since the timer was last started, kept modulo EntireRefreshRate.
   std::int32_t m_nTickCount = 0;

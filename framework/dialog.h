@@ -42,7 +42,7 @@ constexpr bool ReturnsResultDirectly(UINT msg) noexcept {
 }  // namespace detail
 
 // What every dialog of ours shares: the dialog procedure, attach and detach.
-template <class TBase = CWindowW>
+template <class TBase = CWindowHandle>
 class CDialogImplBaseT : public TBase {
  public:
   CDialogImplBaseT() = default;
@@ -52,10 +52,7 @@ class CDialogImplBaseT : public TBase {
   // A dialog that outlives its object is cut loose, so no message can reach
   // the half-destroyed object. It is not destroyed here: the dialog manager
   // or the property sheet that made it does that.
-  virtual ~CDialogImplBaseT() {
-    if (this->m_hWnd) ::SetWindowLongPtrW(this->m_hWnd, DWLP_USER, 0);
-    this->m_hWnd = nullptr;
-  }
+  virtual ~CDialogImplBaseT() { m_dispatch.Detach(*this); }
 
   // The message map; true when a handler handled the message.
   virtual bool ProcessWindowMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
@@ -80,38 +77,24 @@ class CDialogImplBaseT : public TBase {
   static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     auto* self = reinterpret_cast<CDialogImplBaseT*>(::GetWindowLongPtrW(hwnd, DWLP_USER));
     if (!self) {
-      if (msg != WM_INITDIALOG) return FALSE;
-      self = FromInit(lParam);
-      if (!self) return FALSE;
-      self->m_hWnd = hwnd;
-      ::SetWindowLongPtrW(hwnd, DWLP_USER, reinterpret_cast<LONG_PTR>(self));
+      if (msg != WM_INITDIALOG || !(self = FromInit(lParam))) return FALSE;
+      self->m_dispatch.Attach(*self, hwnd);
     }
-
-    self->m_dispatch.Enter();
-    LRESULT result = 0;
-    INT_PTR answer = FALSE;
-    if (CDispatch::Offer(*self, hwnd, msg, wParam, lParam, result)) {
-      if (detail::ReturnsResultDirectly(msg)) {
-        answer = static_cast<INT_PTR>(result);
-      } else {
-        ::SetWindowLongPtrW(hwnd, DWLP_MSGRESULT, result);
-        answer = TRUE;
-      }
-    }
-    if (self->m_dispatch.Leave(msg)) {
-      ::SetWindowLongPtrW(hwnd, DWLP_USER, 0);
-      self->m_hWnd = nullptr;
-      self->OnFinalMessage(hwnd);
-    }
-    return answer;
+    return self->m_dispatch.Run(*self, hwnd, msg, wParam, lParam,
+                                [&](bool handled, LRESULT r) -> INT_PTR {
+                                  if (!handled) return FALSE;
+                                  if (detail::ReturnsResultDirectly(msg)) return r;
+                                  ::SetWindowLongPtrW(hwnd, DWLP_MSGRESULT, r);
+                                  return TRUE;
+                                });
   }
 
  private:
-  CDispatch m_dispatch;
+  CDispatch m_dispatch{DWLP_USER};
 };
 
 // A modal dialog made from dialog template T::IDD.
-template <class T, class TBase = CWindowW>
+template <class T, class TBase = CWindowHandle>
 class CDialogImpl : public CDialogImplBaseT<TBase> {
   using Base = CDialogImplBaseT<TBase>;
 

@@ -12,13 +12,19 @@
 // each message, so a message sent from inside a handler cannot change what the
 // outer handler decided.
 //
-// A map reads top to bottom, in the order the handlers are tried:
+// A map reads top to bottom, in the order the handlers are tried, and each
+// chain call says in a comment what the mixin takes and whether it passes on:
 //
 //   fw::CMessageMap map(m_bMsgHandled, result);
 //   if (msg == WM_CREATE && map.Handle([&] { return OnCreate(); })) return true;
 //   if (msg == WM_MOVE) map.PassOn([&] { PlaceView(); });
+//   // CTimerMixin: WM_DESTROY (stops the timer, passes on).
 //   if (map.Chain<CTimerMixin>(*this, hwnd, msg, wParam, lParam)) return true;
 //   return false;
+//
+// Only a true from Handle or Chain ends the map. In a switch, write
+// `if (map.Handle(...)) return true; break;`, never `return map.Handle(...)`,
+// which would end the map on a pass-on too.
 #pragma once
 
 #include <windows.h>

@@ -9,8 +9,6 @@
 // the window's messages (WM_SHOWWINDOW among them) through its map, with
 // window-procedure results. The sheet is detached after the outermost message
 // on WM_NCDESTROY has returned.
-//
-// CCenterPropertySheet uses CWindowW::CenterWindow: link vellora_support.
 #pragma once
 
 #include <windows.h>
@@ -29,7 +27,7 @@
 namespace fw {
 
 // A page made from dialog template T::IDD. T may hide OnApply and OnReset.
-template <class T, class TBase = CWindowW>
+template <class T, class TBase = CWindowHandle>
 class CPropertyPageImpl : public CDialogImplBaseT<TBase> {
   using Base = CDialogImplBaseT<TBase>;
 
@@ -94,7 +92,7 @@ namespace detail {
 inline thread_local void* t_creatingSheet = nullptr;
 }  // namespace detail
 
-template <class T, class TBase = CWindowW>
+template <class T, class TBase = CWindowHandle>
 class CPropertySheetImpl : public TBase {
  public:
   PROPSHEETHEADERW m_psh{};
@@ -115,8 +113,8 @@ class CPropertySheetImpl : public TBase {
 
   // Pages never handed to a running sheet are still ours to destroy.
   virtual ~CPropertySheetImpl() {
-    if (this->m_hWnd) ::RemoveWindowSubclass(this->m_hWnd, &SubclassProc, kSubclassId);
-    this->m_hWnd = nullptr;
+    if (const HWND hwnd = m_dispatch.Detach(*this))
+      ::RemoveWindowSubclass(hwnd, &SubclassProc, kSubclassId);
     for (HPROPSHEETPAGE page : m_pages) ::DestroyPropertySheetPage(page);
   }
 
@@ -164,49 +162,25 @@ class CPropertySheetImpl : public TBase {
     auto* self = static_cast<CPropertySheetImpl*>(detail::t_creatingSheet);
     detail::t_creatingSheet = nullptr;
     if (::SetWindowSubclass(hwnd, &SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(self)))
-      self->m_hWnd = hwnd;
+      self->m_dispatch.Attach(*self, hwnd);
     return 0;
   }
 
   static LRESULT CALLBACK SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR,
                                        DWORD_PTR data) {
     auto* self = reinterpret_cast<CPropertySheetImpl*>(data);
-    self->m_dispatch.Enter();
-    LRESULT result = 0;
-    if (!CDispatch::Offer(*self, hwnd, msg, wParam, lParam, result))
-      result = ::DefSubclassProc(hwnd, msg, wParam, lParam);
-    if (msg == WM_NCDESTROY) ::RemoveWindowSubclass(hwnd, &SubclassProc, kSubclassId);
-    if (self->m_dispatch.Leave(msg)) {
-      self->m_hWnd = nullptr;
-      self->OnFinalMessage(hwnd);
-    }
-    return result;
+    return self->m_dispatch.Run(*self, hwnd, msg, wParam, lParam, [&](bool handled, LRESULT r) {
+      if (!handled) r = ::DefSubclassProc(hwnd, msg, wParam, lParam);
+      // The subclass goes with the window; the object stays attached until
+      // the outermost message has returned.
+      if (msg == WM_NCDESTROY) ::RemoveWindowSubclass(hwnd, &SubclassProc, kSubclassId);
+      return r;
+    });
   }
 
   std::wstring m_strTitle;
-  std::vector<HPROPSHEETPAGE> m_pages;  // not yet handed to the system
-  CDispatch m_dispatch;
-};
-
-// A sheet mixin: centres the sheet on its owner the first time it is shown,
-// and leaves it where the user puts it after that.
-template <class T>
-class CCenterPropertySheet {
- public:
-  bool m_bCentered = false;
-
-  bool ProcessWindowMessage(HWND, UINT msg, WPARAM wParam, LPARAM, LRESULT& result) {
-    CMessageMap map(m_bMsgHandled, result);
-    if (msg == WM_SHOWWINDOW && wParam && !m_bCentered)
-      map.PassOn([&] {
-        m_bCentered = true;
-        static_cast<T*>(this)->CenterWindow();
-      });
-    return false;
-  }
-
- protected:
-  FW_HANDLED_FLAG
+  std::vector<HPROPSHEETPAGE> m_pages;       // not yet handed to the system
+  CDispatch m_dispatch{CDispatch::kNoSlot};  // the object travels in the subclass's data
 };
 
 }  // namespace fw

@@ -1,20 +1,20 @@
-// CWindowW: a thin, non-owning wrapper of a window handle. Copying it copies the
-// handle, nothing more; the window's lifetime belongs to whoever created it.
+// CWindowHandle: a thin, non-owning wrapper of a window handle. Copying it
+// copies the handle, nothing more; the window's lifetime belongs to whoever
+// created it. The program's CWindowW (support/window_utils.h) adds the text and
+// centring operations on top of it.
 #pragma once
 
 #include <windows.h>
 
-#include <string>
-
 namespace fw {
 
-class CWindowW {
+class CWindowHandle {
  public:
   HWND m_hWnd = nullptr;
 
-  CWindowW() noexcept = default;
-  CWindowW(HWND hwnd) noexcept : m_hWnd(hwnd) {}  // NOLINT: converts like a handle
-  CWindowW& operator=(HWND hwnd) noexcept {
+  CWindowHandle() noexcept = default;
+  CWindowHandle(HWND hwnd) noexcept : m_hWnd(hwnd) {}  // NOLINT: converts like a handle
+  CWindowHandle& operator=(HWND hwnd) noexcept {
     m_hWnd = hwnd;
     return *this;
   }
@@ -46,22 +46,6 @@ class CWindowW {
   bool PostMessage(UINT msg, WPARAM w = 0, LPARAM l = 0) const noexcept {
     return ::PostMessageW(m_hWnd, msg, w, l) != FALSE;
   }
-
-  // Text and placement helpers (defined in support/window_utils.cpp).
-
-  // The window text; trimmed of blanks and line breaks at both ends on request.
-  // Always true: an unreadable text reads as empty.
-  bool GetText(std::wstring& out, bool trim) const;
-  // Sets the text; with onlyIfChanged an equal text is left untouched (true).
-  bool SetText(const std::wstring& text, bool onlyIfChanged) const;
-  // Sets the text from a string resource; raises my::CException if it is missing.
-  bool SetTextFromResource(UINT id, bool onlyIfChanged) const;
-  // Centres on `centreOn` (default: parent of a child, else owner), kept inside
-  // the work area (or the parent's client area for a child).
-  bool CenterWindow(HWND centreOn = nullptr) const;
 };
 
 }  // namespace fw
-
-// The name the rest of the program uses.
-using fw::CWindowW;

@@ -11,6 +11,7 @@
 #include <windows.h>
 
 #include <cwchar>
+#include <utility>
 
 #include "framework/dispatch.h"
 #include "framework/message_map.h"
@@ -36,22 +37,17 @@ namespace detail {
 inline thread_local void* t_creating = nullptr;
 }  // namespace detail
 
-template <class T, class TBase = CWindowW, class TTraits = CWinTraits<0, 0>>
+template <class T, class TBase = CWindowHandle, class TTraits = CWinTraits<0, 0>>
 class CWindowImpl : public TBase {
  public:
   CWindowImpl() = default;
   CWindowImpl(const CWindowImpl&) = delete;
   CWindowImpl& operator=(const CWindowImpl&) = delete;
 
-  // A window that outlives its object is cut loose first, so no message can
-  // reach the half-destroyed object, then destroyed.
-  virtual ~CWindowImpl() {
-    if (HWND hwnd = this->m_hWnd) {
-      ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-      this->m_hWnd = nullptr;
-      ::DestroyWindow(hwnd);
-    }
-  }
+  // A window that outlives its object is cut loose and destroyed before T's
+  // members and mixins go: a T whose map uses them calls DestroyDetached()
+  // first in its own destructor, and this base one covers every other T.
+  virtual ~CWindowImpl() { DestroyDetached(); }
 
   static WindowClassInfo GetWndClassInfo() { return {}; }
 
@@ -104,30 +100,28 @@ class CWindowImpl : public TBase {
   // exceptions from crossing the window procedure.
   virtual void OnFinalMessage(HWND) noexcept {}
 
+ protected:
+  // A window that outlives its object is cut loose, so its last messages go
+  // to DefWindowProcW alone and OnFinalMessage does not run, then destroyed.
+  void DestroyDetached() noexcept {
+    if (const HWND hwnd = m_dispatch.Detach(*this)) ::DestroyWindow(hwnd);
+  }
+
  private:
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     auto* self = reinterpret_cast<CWindowImpl*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     if (!self && detail::t_creating) {
-      self = static_cast<T*>(detail::t_creating);
-      detail::t_creating = nullptr;
-      self->m_hWnd = hwnd;
-      ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+      self = static_cast<T*>(std::exchange(detail::t_creating, nullptr));
+      self->m_dispatch.Attach(*self, hwnd);
     }
     if (!self) return ::DefWindowProcW(hwnd, msg, wParam, lParam);
 
-    self->m_dispatch.Enter();
-    LRESULT result = 0;
-    if (!CDispatch::Offer(*self, hwnd, msg, wParam, lParam, result))
-      result = ::DefWindowProcW(hwnd, msg, wParam, lParam);
-    if (self->m_dispatch.Leave(msg)) {
-      ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-      self->m_hWnd = nullptr;
-      self->OnFinalMessage(hwnd);
-    }
-    return result;
+    return self->m_dispatch.Run(*self, hwnd, msg, wParam, lParam, [&](bool handled, LRESULT r) {
+      return handled ? r : ::DefWindowProcW(hwnd, msg, wParam, lParam);
+    });
   }
 
-  CDispatch m_dispatch;
+  CDispatch m_dispatch{GWLP_USERDATA};
 };
 
 }  // namespace fw

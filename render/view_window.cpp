@@ -22,6 +22,8 @@ bool CWindow::ProcessWindowMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lP
                                    LRESULT& result) {
   fw::CMessageMap map(m_bMsgHandled, result);
   if (msg == WM_CREATE && map.Handle([&] { return OnCreate(); })) return true;
+  // CBufferedWindowImpl: WM_ERASEBKGND (skipped), WM_SIZE (resizes the
+  // buffer), WM_PAINT (paints from it), all handled.
   if (map.Chain<CBufferedWindowImpl<CWindow>>(*this, hwnd, msg, wParam, lParam)) return true;
   return false;
 }

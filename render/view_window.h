@@ -15,9 +15,12 @@ namespace vl {
 
 using CViewTraits = fw::CWinTraits<WS_POPUP, WS_EX_TOPMOST>;
 
-class CWindow : public fw::CWindowImpl<CWindow, CWindowW, CViewTraits>,
+class CWindow : public fw::CWindowImpl<CWindow, fw::CWindowHandle, CViewTraits>,
                 public CBufferedWindowImpl<CWindow> {
  public:
+  // Before the buffer goes: its map paints from it.
+  ~CWindow() override { DestroyDetached(); }
+
   // Redraws the buffer and shows it: the whole mirrored area, or with
   // `cursorOnly` just what lies around the mouse cursor. A view that was
   // moved or resized since the last drawing is redrawn whole regardless.

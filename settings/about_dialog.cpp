@@ -17,38 +17,47 @@ bool CAboutDlg::OpenInBrowser(const std::wstring& address) {
 bool CAboutDlg::ProcessWindowMessage(HWND, UINT msg, WPARAM wParam, LPARAM lParam,
                                      LRESULT& result) {
   fw::CMessageMap map(m_bMsgHandled, result);
+  // A handled message ends here; one that passes on (the cursor over anything
+  // but the link) goes on to the later entries and the dialog manager.
   switch (msg) {
-    case WM_INITDIALOG: return map.Handle([&] { return OnInitDialog(); });
+    case WM_INITDIALOG:
+      if (map.Handle([&] { return OnInitDialog(); })) return true;
+      break;
     case WM_SETCURSOR:
-      return map.Handle([&] {
-        if (reinterpret_cast<HWND>(wParam) != GetDlgItem(kLinkId)) {
-          SetMsgHandled(false);
-          return FALSE;
-        }
-        ::SetCursor(::LoadCursorW(nullptr, IDC_HAND));
-        return TRUE;
-      });
+      if (map.Handle([&] {
+            if (reinterpret_cast<HWND>(wParam) != GetDlgItem(kLinkId)) {
+              SetMsgHandled(false);
+              return FALSE;
+            }
+            ::SetCursor(::LoadCursorW(nullptr, IDC_HAND));
+            return TRUE;
+          }))
+        return true;
+      break;
     case WM_CTLCOLORSTATIC:
-      return map.Handle([&] {
-        return OnCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
-      });
-    case WM_COMMAND:
-      switch (LOWORD(wParam)) {
-        case kLinkId:
-          return map.Handle([&] {
+      if (map.Handle([&] {
+            return OnCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+          }))
+        return true;
+      break;
+    case WM_COMMAND: {
+      const WORD id = LOWORD(wParam);
+      if (id == kLinkId && map.Handle([&] {
             OpenLink();
             return 0;
-          });
-        case IDOK:
-        case IDCANCEL:  // also the Escape key and the close box
-          return map.Handle([&] {
-            EndDialog(LOWORD(wParam));
+          }))
+        return true;
+      // IDCANCEL is also the Escape key and the close box.
+      if ((id == IDOK || id == IDCANCEL) && map.Handle([&] {
+            EndDialog(id);
             return 0;
-          });
-        default: return false;
-      }
-    default: return false;
+          }))
+        return true;
+      break;
+    }
+    default: break;
   }
+  return false;
 }
 
 BOOL CAboutDlg::OnInitDialog() {

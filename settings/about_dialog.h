@@ -10,8 +10,9 @@
 #include "framework/dialog.h"
 #include "render/gdi.h"
 #include "res/resource.h"
+#include "support/window_utils.h"
 
-class CAboutDlg : public fw::CDialogImpl<CAboutDlg> {
+class CAboutDlg : public fw::CDialogImpl<CAboutDlg, CWindowW> {
  public:
   static constexpr UINT IDD = IDD_ABOUT;
   static constexpr int kLinkId = IDC_ABOUT_LINK;

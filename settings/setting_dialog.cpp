@@ -7,6 +7,7 @@
 #include "settings/fixed_point.h"
 #include "settings/setting.h"
 #include "support/resource_string.h"
+#include "support/window_utils.h"
 
 namespace vl {
 
@@ -67,7 +68,10 @@ bool CSettingPage1::ProcessWindowMessage(HWND hwnd, UINT msg, WPARAM wParam, LPA
                                          LRESULT& result) {
   fw::CMessageMap map(m_bMsgHandled, result);
   if (msg == WM_INITDIALOG && map.Handle([&] { return OnInitDialog(); })) return true;
-  return map.Chain<CPropertyPageImpl>(*this, hwnd, msg, wParam, lParam);
+  // CPropertyPageImpl: WM_NOTIFY from the sheet, PSN_APPLY (OnApply) and
+  // PSN_RESET (OnReset), handled.
+  if (map.Chain<CPropertyPageImpl>(*this, hwnd, msg, wParam, lParam)) return true;
+  return false;
 }
 
 BOOL CSettingPage1::OnInitDialog() {
@@ -131,7 +135,9 @@ CSettingDlg::CSettingDlg(HWND parent)
 bool CSettingDlg::ProcessWindowMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
                                        LRESULT& result) {
   fw::CMessageMap map(m_bMsgHandled, result);
-  return map.Chain<fw::CCenterPropertySheet<CSettingDlg>>(*this, hwnd, msg, wParam, lParam);
+  // CCenterPropertySheet: the first WM_SHOWWINDOW (centres the sheet, passes on).
+  if (map.Chain<CCenterPropertySheet<CSettingDlg>>(*this, hwnd, msg, wParam, lParam)) return true;
+  return false;
 }
 
 }  // namespace vl

@@ -10,6 +10,7 @@
 
 #include "framework/property_sheet.h"
 #include "res/resource.h"
+#include "support/center_property_sheet.h"
 
 namespace vl {
 
@@ -45,7 +46,7 @@ class CSettingPage1 : public fw::CPropertyPageImpl<CSettingPage1> {
 };
 
 class CSettingDlg : public fw::CPropertySheetImpl<CSettingDlg>,
-                    public fw::CCenterPropertySheet<CSettingDlg> {
+                    public CCenterPropertySheet<CSettingDlg> {
  public:
   // A modal sheet, owned by `parent` or, when that is null, by the window
   // active when it runs.

@@ -1,13 +1,14 @@
 // The text and centring operations of CWindowW.
+#include "support/window_utils.h"
+
 #include <string>
 #include <utility>
 
-#include "framework/window.h"
 #include "support/monitor.h"
 #include "support/resource_string.h"
 #include "support/text.h"
 
-namespace fw {
+namespace my {
 
 bool CWindowW::GetText(std::wstring& out, bool trim) const {
   const int length = ::GetWindowTextLengthW(m_hWnd);
@@ -15,7 +16,7 @@ bool CWindowW::GetText(std::wstring& out, bool trim) const {
   const int read = ::GetWindowTextW(m_hWnd, text.data(), static_cast<int>(text.size()));
   text.resize(static_cast<std::size_t>(read > 0 ? read : 0));
   if (trim) {
-    my::TrimText(out, text, my::IsBlankOrReturn);
+    TrimText(out, text, IsBlankOrReturn);
   } else {
     out = std::move(text);
   }
@@ -32,7 +33,7 @@ bool CWindowW::SetText(const std::wstring& text, bool onlyIfChanged) const {
 
 bool CWindowW::SetTextFromResource(UINT id, bool onlyIfChanged) const {
   std::wstring text;
-  my::LoadResourceString(text, id, true);
+  LoadResourceString(text, id, true);
   return SetText(text, onlyIfChanged);
 }
 
@@ -54,7 +55,7 @@ bool CWindowW::CenterWindow(HWND centreOn) const {
     }
     const HMONITOR monitor =
         ::MonitorFromWindow(centreOn ? centreOn : m_hWnd, MONITOR_DEFAULTTONEAREST);
-    if (!my::GetWorkArea(monitor, area)) return false;
+    if (!GetWorkArea(monitor, area)) return false;
     if (centreOn) {
       ::GetWindowRect(centreOn, &centre);
     } else {
@@ -66,9 +67,9 @@ bool CWindowW::CenterWindow(HWND centreOn) const {
     ::MapWindowPoints(centreOn, parent, reinterpret_cast<POINT*>(&centre), 2);
   }
 
-  const POINT pos = my::CalcCenteredPos(centre, area, w, h);
+  const POINT pos = CalcCenteredPos(centre, area, w, h);
   return ::SetWindowPos(m_hWnd, nullptr, pos.x, pos.y, -1, -1,
                         SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE) != FALSE;
 }
 
-}  // namespace fw
+}  // namespace my

@@ -11,9 +11,10 @@ namespace {
 
 constexpr UINT kCmdA = 100, kCmdB = 101, kCmdC = 102;
 
-class CMixinWindow : public fw::CWindowImpl<CMixinWindow, CWindowW, fw::CWinTraits<WS_POPUP, 0>>,
-                     public fw::CUpdateUI<CMixinWindow>,
-                     public fw::CSingleTimerImpl<CMixinWindow, 100, 1> {
+class CMixinWindow
+    : public fw::CWindowImpl<CMixinWindow, fw::CWindowHandle, fw::CWinTraits<WS_POPUP, 0>>,
+      public fw::CUpdateUI<CMixinWindow>,
+      public fw::CSingleTimerImpl<CMixinWindow, 100, 1> {
  public:
   static constexpr UINT kUpdateUIMap[] = {kCmdA, kCmdB, kCmdC};
   int timerTicks = 0;

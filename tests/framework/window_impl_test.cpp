@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,7 @@ namespace {
 constexpr UINT kNested = WM_APP + 1;
 constexpr UINT kPassOn = WM_APP + 2;
 constexpr UINT kMixinOnly = WM_APP + 3;
+constexpr UINT kDestroyInside = WM_APP + 4;
 
 // A mixin with its own flag: handles kMixinOnly, and passes kPassOn on.
 template <class T>
@@ -38,35 +40,61 @@ class CRecordingMixin {
   FW_HANDLED_FLAG
 };
 
-class CTestWindow : public fw::CWindowImpl<CTestWindow, CWindowW, fw::CWinTraits<WS_POPUP, 0>>,
-                    public CRecordingMixin<CTestWindow> {
+class CTestWindow
+    : public fw::CWindowImpl<CTestWindow, fw::CWindowHandle, fw::CWinTraits<WS_POPUP, 0>>,
+      public CRecordingMixin<CTestWindow> {
  public:
   std::vector<UINT> seen;
   bool flagAfterNestedSend = false;
   int finalMessages = 0;
+  HWND handleAfterDestroy = nullptr;  // m_hWnd right after DestroyWindow in a handler
+  int finalMessagesAfterDestroy = -1;
 
+  // Switch style, as the program's maps: a pass-on from the middle of the
+  // switch must still reach the later entries and the chained mixin.
   bool ProcessWindowMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
                             LRESULT& result) override {
     seen.push_back(msg);
     fw::CMessageMap map(m_bMsgHandled, result);
-    if (msg == kNested && map.Handle([&] {
-          if (wParam == 0) {
-            // Leave the outer message unhandled, then send a message that
-            // this map handles: the outer decision must survive it.
-            SetMsgHandled(false);
-            ::SendMessageW(hwnd, kNested, 1, 0);
-            flagAfterNestedSend = IsMsgHandled();
-            return 0;
-          }
-          return 42;
-        }))
-      return true;
-    if (msg == kPassOn && map.Handle([&] {
-          log.push_back("window pass");
-          SetMsgHandled(false);
-          return 0;
-        }))
-      return true;
+    switch (msg) {
+      case kNested:
+        if (map.Handle([&] {
+              if (wParam == 0) {
+                // Leave the outer message unhandled, then send a message that
+                // this map handles: the outer decision must survive it.
+                SetMsgHandled(false);
+                ::SendMessageW(hwnd, kNested, 1, 0);
+                flagAfterNestedSend = IsMsgHandled();
+                return 0;
+              }
+              return 42;
+            }))
+          return true;
+        break;
+      case kPassOn:
+        if (map.Handle([&] {
+              log.push_back("window pass");
+              SetMsgHandled(false);
+              return 0;
+            }))
+          return true;
+        break;
+      case kDestroyInside:
+        if (map.Handle([&] {
+              ::DestroyWindow(hwnd);
+              handleAfterDestroy = m_hWnd;
+              finalMessagesAfterDestroy = finalMessages;
+              return 5;
+            }))
+          return true;
+        break;
+      case WM_SETTEXT:
+        if (map.Handle([]() -> LRESULT { throw std::runtime_error("handler failed"); }))
+          return true;
+        break;
+      default: break;
+    }
+    if (msg == kPassOn) map.PassOn([&] { log.push_back("window later"); });
     if (map.Chain<CRecordingMixin<CTestWindow>>(*this, hwnd, msg, wParam, lParam)) return true;
     return false;
   }
@@ -109,9 +137,10 @@ TEST(WindowImpl, HandlersRunInOrderAndChainToMixins) {
   CTestWindow w;
   ASSERT_NE(w.Create(nullptr), nullptr);
   EXPECT_EQ(w.SendMessage(kMixinOnly), 7);
-  // Passed on by the window and by the mixin: DefWindowProcW answers 0.
+  // Passed on by the window, twice, and by the mixin: DefWindowProcW answers 0.
   EXPECT_EQ(w.SendMessage(kPassOn), 0);
-  EXPECT_EQ(w.log, (std::vector<std::string>{"mixin", "window pass", "mixin pass"}));
+  EXPECT_EQ(w.log,
+            (std::vector<std::string>{"mixin", "window pass", "window later", "mixin pass"}));
 }
 
 TEST(WindowImpl, HandledFlagSurvivesANestedMessage) {
@@ -122,14 +151,37 @@ TEST(WindowImpl, HandledFlagSurvivesANestedMessage) {
   EXPECT_FALSE(w.flagAfterNestedSend);
 }
 
-TEST(WindowImpl, DetachesAfterDestructionAndCallsFinalMessageOnce) {
+TEST(WindowImpl, DetachesAfterTheOutermostMessageAndCallsFinalMessageOnce) {
+  for (const bool fromHandler : {false, true}) {
+    CTestWindow w;
+    const HWND hwnd = w.Create(nullptr);
+    ASSERT_NE(hwnd, nullptr);
+    if (fromHandler) {
+      // Still attached, and not yet final, until the handler's message returns.
+      EXPECT_EQ(w.SendMessage(kDestroyInside), 5);
+      EXPECT_EQ(w.handleAfterDestroy, hwnd);
+      EXPECT_EQ(w.finalMessagesAfterDestroy, 0);
+    } else {
+      ASSERT_TRUE(::DestroyWindow(hwnd));
+    }
+    EXPECT_EQ(w.m_hWnd, nullptr) << fromHandler;
+    EXPECT_EQ(w.finalMessages, 1) << fromHandler;
+    EXPECT_FALSE(::IsWindow(hwnd)) << fromHandler;
+  }
+}
+
+TEST(WindowImpl, AThrowingHandlerLeavesTheMessageToTheDefaultProcedure) {
   CTestWindow w;
   const HWND hwnd = w.Create(nullptr);
   ASSERT_NE(hwnd, nullptr);
-  ASSERT_TRUE(::DestroyWindow(hwnd));
-  EXPECT_EQ(w.m_hWnd, nullptr);
-  EXPECT_EQ(w.finalMessages, 1);
-  EXPECT_FALSE(::IsWindow(hwnd));
+  EXPECT_TRUE(::SetWindowTextW(hwnd, L"set anyway"));  // DefWindowProcW stores it
+  EXPECT_NE(std::find(w.seen.begin(), w.seen.end(), static_cast<UINT>(WM_SETTEXT)), w.seen.end());
+  wchar_t text[32] = L"";
+  ::GetWindowTextW(hwnd, text, 32);
+  EXPECT_STREQ(text, L"set anyway");
+  EXPECT_TRUE(::IsWindow(hwnd));
+  EXPECT_EQ(w.m_hWnd, hwnd);
+  EXPECT_EQ(w.SendMessage(kMixinOnly), 7);  // the map still works
 }
 
 TEST(WindowImpl, ObjectDestroyedFirstTakesItsWindowAlong) {

@@ -21,7 +21,7 @@ using test::Snapshot;
 COLORREF ColorOfCall(std::size_t n) { return RGB((40 * n) & 0xFF, (255 - 30 * n) & 0xFF, 100); }
 
 class CRecordingView
-    : public fw::CWindowImpl<CRecordingView, CWindowW, fw::CWinTraits<WS_POPUP, 0>>,
+    : public fw::CWindowImpl<CRecordingView, fw::CWindowHandle, fw::CWinTraits<WS_POPUP, 0>>,
       public CBufferedWindowImpl<CRecordingView> {
  public:
   struct Call {

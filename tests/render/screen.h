@@ -34,7 +34,7 @@ Rect VirtualScreenRect();
 // A popup under everything else that paints the pattern at its own screen
 // pixels, so the screen context reads back which pixel it shows.
 class CPatternWindow
-    : public fw::CWindowImpl<CPatternWindow, CWindowW, fw::CWinTraits<WS_POPUP, 0>> {
+    : public fw::CWindowImpl<CPatternWindow, fw::CWindowHandle, fw::CWinTraits<WS_POPUP, 0>> {
  public:
   CPatternWindow();
   bool Open();

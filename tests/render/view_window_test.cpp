@@ -385,7 +385,8 @@ TEST_F(ViewTest, CreationMakesTheViewLayeredOpaqueAndClickThrough) {
 }
 
 // A plain popup that counts the clicks it receives.
-class CClickTarget : public fw::CWindowImpl<CClickTarget, CWindowW, fw::CWinTraits<WS_POPUP, 0>> {
+class CClickTarget
+    : public fw::CWindowImpl<CClickTarget, fw::CWindowHandle, fw::CWinTraits<WS_POPUP, 0>> {
  public:
   int clicks = 0;
   POINT at{};

@@ -8,6 +8,7 @@
 #include "framework/dialog.h"
 #include "framework/property_sheet.h"
 #include "res/resource.h"
+#include "support/center_property_sheet.h"
 #include "tests/settings/modal_script.h"
 
 namespace {
@@ -98,7 +99,7 @@ class CProbePage : public fw::CPropertyPageImpl<CProbePage> {
 };
 
 class CProbeSheet : public fw::CPropertySheetImpl<CProbeSheet>,
-                    public fw::CCenterPropertySheet<CProbeSheet> {
+                    public CCenterPropertySheet<CProbeSheet> {
  public:
   std::vector<WPARAM> shows;  // WM_SHOWWINDOW as the sheet class saw it
   int finalMessages = 0;
@@ -108,7 +109,7 @@ class CProbeSheet : public fw::CPropertySheetImpl<CProbeSheet>,
                             LRESULT& result) override {
     fw::CMessageMap map(m_bMsgHandled, result);
     if (msg == WM_SHOWWINDOW) shows.push_back(wParam);
-    return map.Chain<fw::CCenterPropertySheet<CProbeSheet>>(*this, hwnd, msg, wParam, lParam);
+    return map.Chain<CCenterPropertySheet<CProbeSheet>>(*this, hwnd, msg, wParam, lParam);
   }
   void OnFinalMessage(HWND) noexcept override { ++finalMessages; }
 

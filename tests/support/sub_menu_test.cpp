@@ -14,8 +14,9 @@ constexpr UINT_PTR kEndMenuTimer = 7;
 // A window with the mixin that records what the menu loop tells its owner.
 // Its timer, started by a test before the menu opens, fires inside the menu's
 // own loop: it notes where the popup is and ends the menu.
-class CMenuWindow : public fw::CWindowImpl<CMenuWindow, CWindowW, fw::CWinTraits<WS_POPUP, 0>>,
-                    public CSubMenuImpl<CMenuWindow> {
+class CMenuWindow
+    : public fw::CWindowImpl<CMenuWindow, fw::CWindowHandle, fw::CWinTraits<WS_POPUP, 0>>,
+      public CSubMenuImpl<CMenuWindow> {
  public:
   std::vector<HMENU> opened;  // submenus announced by WM_INITMENUPOPUP
   int menuLoops = 0;          // WM_ENTERMENULOOP

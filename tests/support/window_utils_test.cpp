@@ -3,10 +3,10 @@
 #include <optional>
 #include <string>
 
-#include "framework/window.h"
 #include "res/resource.h"
 #include "support/error.h"
 #include "support/monitor.h"
+#include "support/window_utils.h"
 #include "tests/support/test_resource.h"
 #include "tests/support/test_window.h"
 
