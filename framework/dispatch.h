@@ -4,7 +4,9 @@
 // message, and says what an answer looks like; CDispatch::Run does the rest:
 //
 //   1. offers the message to the object's map; a handler that throws leaves
-//      the message unhandled, so no exception unwinds through system frames;
+//      the message unhandled, so no exception unwinds through system frames,
+//      except that a throw while the window is created fails the creation
+//      (WM_CREATE answers -1): no half-made window is left showing;
 //   2. lets the procedure turn (handled, result) into its answer, which for
 //      an unhandled message is the default processing's;
 //   3. after the outermost message on WM_NCDESTROY has returned, detaches the
@@ -56,7 +58,8 @@ class CDispatch {
     try {
       handled = object.ProcessWindowMessage(hwnd, msg, wParam, lParam, result);
     } catch (...) {
-      handled = false;
+      handled = msg == WM_CREATE;
+      result = -1;
     }
     const auto answered = answer(handled, result);
     if (msg == WM_NCDESTROY) m_bDestroyed = true;

@@ -49,6 +49,7 @@ class CTestWindow
   int finalMessages = 0;
   HWND handleAfterDestroy = nullptr;  // m_hWnd right after DestroyWindow in a handler
   int finalMessagesAfterDestroy = -1;
+  bool failCreate = false;  // WM_CREATE throws
 
   // Switch style, as the program's maps: a pass-on from the middle of the
   // switch must still reach the later entries and the chained mixin.
@@ -90,6 +91,11 @@ class CTestWindow
         break;
       case WM_SETTEXT:
         if (map.Handle([]() -> LRESULT { throw std::runtime_error("handler failed"); }))
+          return true;
+        break;
+      case WM_CREATE:
+        if (failCreate &&
+            map.Handle([]() -> LRESULT { throw std::runtime_error("creation failed"); }))
           return true;
         break;
       default: break;
@@ -182,6 +188,14 @@ TEST(WindowImpl, AThrowingHandlerLeavesTheMessageToTheDefaultProcedure) {
   EXPECT_TRUE(::IsWindow(hwnd));
   EXPECT_EQ(w.m_hWnd, hwnd);
   EXPECT_EQ(w.SendMessage(kMixinOnly), 7);  // the map still works
+}
+
+TEST(WindowImpl, AThrowWhileCreatingFailsTheCreation) {
+  CTestWindow w;
+  w.failCreate = true;
+  EXPECT_EQ(w.Create(nullptr), nullptr);
+  EXPECT_EQ(w.m_hWnd, nullptr);
+  EXPECT_EQ(w.finalMessages, 1);  // detached as any window that goes
 }
 
 TEST(WindowImpl, ObjectDestroyedFirstTakesItsWindowAlong) {
