@@ -53,10 +53,6 @@ MenuItem ReadItem(HMENU menu, UINT id) {
   return {mii.fState, mii.fType, text};
 }
 
-TEST(UpdateUI, RecordSizeIsTheFullOneOnCurrentSystems) {
-  EXPECT_EQ(fw::MenuItemInfoSize(), sizeof(MENUITEMINFOW));
-}
-
 TEST(UpdateUI, OpeningAPopupShowsExactlyTheRadioItem) {
   CMixinWindow w;
   ASSERT_NE(w.Create(nullptr), nullptr);
@@ -130,19 +126,6 @@ TEST(MessageLoop, ReturnsTheQuitCode) {
   ::PostMessageW(nullptr, WM_APP, 0, 0);
   ::PostQuitMessage(5);
   EXPECT_EQ(loop.Run(), 5);
-}
-
-TEST(MessageLoop, IdleIsRearmedByAllButMovesPaintsAndCaretBlinks) {
-  const struct {
-    UINT msg;
-    bool idle;
-  } cases[] = {{WM_MOUSEMOVE, false}, {WM_NCMOUSEMOVE, false}, {WM_PAINT, false}, {0x0118, false},
-               {WM_TIMER, true},      {WM_KEYDOWN, true},      {WM_COMMAND, true}};
-  for (const auto& c : cases) {
-    MSG msg{};
-    msg.message = c.msg;
-    EXPECT_EQ(fw::CMessageLoop::IsIdleMessage(msg), c.idle) << c.msg;
-  }
 }
 
 TEST(AppModule, OneLoopPerThread) {
