@@ -214,6 +214,9 @@ void CUIWindow::ApplySettings() {
     MoveWindow(
         ToRECT(FitMirrorIntoView(FromRECT(r), g_setting.Direction, g_setting.TransparentEdge)),
         true);
+    // A window kept at its minimum may not have moved at all, and then no
+    // move places the view with its new band.
+    PlaceView();
   }
   m_nTickCount = 0;
   StartTimer();

@@ -282,6 +282,16 @@ TEST_F(UIWindowTest, ChoosingTopKeepsTheViewAndMovesTheCut) {
   EXPECT_STREQ(text, L"&Top");
 }
 
+TEST_F(UIWindowTest, WiderBandKeepsTheMirrorAtItsMinimumAndGrowsTheView) {
+  g_setting.TransparentEdge = 0;
+  Create();
+  window.MoveWindow(400, 300, 100, 300, true);  // the smallest width
+  g_setting.TransparentEdge = 100;
+  window.ApplySettings();
+  EXPECT_EQ(WindowRectOf(window), (Rect{400, 300, 500, 600}));
+  EXPECT_EQ(WindowRectOf(window.m_view), (Rect{300, 300, 500, 600}));
+}
+
 TEST_F(UIWindowTest, DoubleClickMinimisesAndRestoreBringsTheViewBack) {
   Create();
   window.MoveWindow(400, 300, 400, 300, true);
