@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The end-to-end suite: the real vellora.exe under Wine on its own virtual
 # display and a fresh Wine prefix, driven with the mouse and keyboard and
-# checked on the screen's pixels. Installs what is missing and builds first.
+# checked on the screen's pixels; then its picture checks again on a display
+# with a window manager. Installs what is missing and builds first.
 #   scripts/e2e.sh          run the suite (screenshots go to build/e2e/shots)
 #   scripts/e2e.sh --docs   the same, and the screenshots go to docs/
 set -euo pipefail
@@ -14,7 +15,7 @@ if [ "${1:-}" = --docs ]; then
   extra=(fonts-noto-cjk)  # Japanese text in the screenshots
 fi
 
-ensure_packages python3 locales "${extra[@]}"
+ensure_packages python3 locales openbox "${extra[@]}"
 # The language runs need the host locales to exist: Wine takes the user's
 # language from them.
 for loc in ja_JP en_US; do
@@ -31,10 +32,31 @@ log "building the Windows tree"
 build_windows >/dev/null
 
 trap stop_all EXIT
+status=0
 # A display of our own: no other prefix's desktop window may cover the screen.
 start_xvfb
 export WINEPREFIX="$VELLORA_BUILD/wineprefix-e2e"
 log "end-to-end suite on display $DISPLAY (fresh prefix $WINEPREFIX)"
 VELLORA_BUILD="$VELLORA_BUILD" VELLORA_E2E_PREFIX="$WINEPREFIX" VELLORA_E2E_SHOTS="$shots" \
-  python3 "$VELLORA_ROOT/tests/e2e/test_vellora.py"
+  python3 "$VELLORA_ROOT/tests/e2e/test_vellora.py" || status=1
 log "screenshots: $shots"
+stop_all
+
+# Again on a desktop with a window manager, as people use it: the picture
+# checks, a drag, a change of side, About and Exit.
+start_xvfb
+export WINEPREFIX="$VELLORA_BUILD/wineprefix-e2e-wm"
+openbox >/dev/null 2>&1 &
+wm=$!
+for _ in $(seq 1 100); do
+  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+  sleep 0.1
+done
+log "end-to-end suite with openbox on display $DISPLAY (fresh prefix $WINEPREFIX)"
+VELLORA_BUILD="$VELLORA_BUILD" VELLORA_E2E_PREFIX="$WINEPREFIX" VELLORA_E2E_WM=openbox \
+  VELLORA_E2E_SHOTS="$VELLORA_BUILD/e2e/shots-openbox" python3 "$VELLORA_ROOT/tests/e2e/test_vellora.py" \
+  MirrorTest.test_each_side_mirrors_what_lies_beside_it \
+  MirrorTest.test_on_a_desktop_the_view_stays_on_top || status=1
+kill $wm 2>/dev/null || true
+wait $wm 2>/dev/null || true
+exit $status

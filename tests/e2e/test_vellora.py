@@ -23,6 +23,9 @@ PICTURE = os.path.join(BUILD, "win", "tests", "app", "vellora_picture.exe")
 PREFIX = os.environ.get("VELLORA_E2E_PREFIX", os.path.join(BUILD, "wineprefix-e2e"))
 WORK = os.path.join(BUILD, "e2e")
 DOCS = os.environ.get("VELLORA_E2E_SHOTS", os.path.join(WORK, "shots"))
+# The window manager the display runs, if any (scripts/e2e.sh starts one for
+# its second pass): a person's desktop has one.
+WM = os.environ.get("VELLORA_E2E_WM", "")
 
 APP_KEY = r"HKCU\Software\Korvane\Vellora32"
 SETTING_KEY = APP_KEY + r"\Setting"
@@ -339,6 +342,33 @@ class MirrorTest(unittest.TestCase):
     def mirrored_point(self, view, side, x, y):
         return source_of(view, side, x, y)  # mirroring is its own inverse
 
+    def drag_inside(self, dx, dy):
+        """Drags the mirror by its inside; returns the rectangle it moved from."""
+        l, t, r, b = self.app.rect()
+        x, y = (l + r) // 2, (t + b) // 2
+        xdotool("mousemove", x, y, "mousedown", 1, "sleep", 0.1, "mousemove", x + dx // 2,
+                y + dy // 2, "sleep", 0.1, "mousemove", x + dx, y + dy, "sleep", 0.1, "mouseup", 1)
+        time.sleep(0.3)
+        return (l, t, r, b)
+
+    def fill_sheet(self, entries):
+        """Opens the settings sheet, types each (field, text) over what the
+        field holds (fields by tab order from 0, the refresh rate) and presses
+        Enter; returns the settings stored afterwards."""
+        self.app.choose("s")
+        wait_for(lambda: window_ids("Setting"), 10, what="the settings sheet")
+        time.sleep(0.3)
+        at = 0
+        for field, text in sorted(entries.items()):
+            for _ in range(field - at):
+                xdotool("key", "Tab")
+            at = field
+            xdotool("key", "Home", "shift+End")
+            xdotool("type", "--delay", 30, text)
+        xdotool("key", "Return")
+        wait_for(lambda: not window_ids("Setting"), 5, what="the sheet to close")
+        return {k: v[1] for k, v in self.wine.reg_values(SETTING_KEY).items()}
+
     # 1, 2: each side, pixel by pixel, and a change of the source.
     def test_each_side_mirrors_what_lies_beside_it(self):
         for side in (LEFT, TOP, RIGHT, BOTTOM):
@@ -554,6 +584,78 @@ class MirrorTest(unittest.TestCase):
         self.assertEqual(again.exit(), 0)
         self.running.remove(again)
 
+
+    # Typed entries are taken whole, blanks included, however narrow the field.
+    def test_typed_entry_is_taken_whole(self):
+        self.start(LEFT)
+        self.assertEqual(self.fill_sheet({0: " 29.97 ", 2: "  12345  "})["RefreshRate"], 2997)
+        self.assertEqual(self.wine.reg_values(SETTING_KEY)["AroundCursorDistance"][1], 12345)
+
+    # A band as wide as a mirror of the smallest width: the mirror window
+    # keeps its minimum and stays reachable; the view grows on the band's side.
+    def test_wider_band_keeps_the_mirror_reachable(self):
+        log = os.path.join(WORK, "band-trace.log")
+        mirror = (1000, 350, 1100, 650)
+        self.settings = seed(self.wine, mirror, Direction=LEFT, TransparentEdge=0)
+        self.picture = Picture(self.wine, PLACES[LEFT][1])
+        self.running.append(self.picture)
+        with open(log, "w") as trace:
+            self.app = Vellora(self.wine, env=dict(self.wine.env, WINEDEBUG="+menu"), stderr=trace)
+        self.running.append(self.app)
+        stored = self.fill_sheet({5: "100"})
+        self.assertEqual(stored["TransparentEdge"], 100)
+        self.assertEqual(self.app.rect(), mirror)
+        self.assertMirrors(LEFT, settings=dict(self.settings, TransparentEdge=100))
+        # Still takes a right click: its menu opens.
+        self.app.right_click()
+        shown = [text for text, _ in shown_menu(log)]
+        xdotool("key", "Escape")
+        self.assertEqual(len(shown), 7, shown)
+
+    # A logoff ends the program without closing its window: the place it was
+    # dragged to is still kept.
+    def test_session_end_keeps_the_place(self):
+        self.start(LEFT)
+        before = self.drag_inside(-100, 50)
+        moved = self.app.rect()
+        self.assertEqual(moved, (before[0] - 100, before[1] + 50, before[2] - 100, before[3] + 50))
+        self.wine.run("wineboot", "--end-session")
+        self.app.process.wait(15)
+        placement = self.wine.reg_values(WINDOW_KEY)
+        self.assertEqual(tuple(placement[k][1] for k in ("Left", "Top", "Right", "Bottom")), moved)
+        again = Vellora(self.wine)
+        self.running.append(again)
+        self.assertEqual(again.rect(), moved)
+
+    # On a desktop with a window manager: the view lies over the mirror
+    # window through a drag, a change of side, the About box and Exit.
+    @unittest.skipUnless(WM, "needs a window manager")
+    def test_on_a_desktop_the_view_stays_on_top(self):
+        log = os.path.join(WORK, "desktop-trace.log")
+        self.settings = seed(self.wine, PLACES[LEFT][0], Direction=LEFT)
+        self.picture = Picture(self.wine, (250, 150, 1700, 950))
+        self.running.append(self.picture)
+        with open(log, "w") as trace:
+            self.app = Vellora(self.wine, env=dict(self.wine.env, WINEDEBUG="+menu"), stderr=trace)
+        self.running.append(self.app)
+        self.assertMirrors(LEFT)
+        self.drag_inside(-60, 40)
+        view = self.assertMirrors(LEFT)
+        shoot("desktop-dragged.png", union(view, view, 40))
+        band = self.settings["TransparentEdge"]
+        self.app.choose("t")
+        l, t, r, b = view
+        self.assertEqual(self.app.rect(), (l, t + band, r, b))
+        self.assertMirrors(TOP)
+        self.app.choose("a")
+        about = wait_for(lambda: (window_ids("About") or [None])[0], 10, what="the About box")
+        time.sleep(0.3)
+        self.assertMirrors(TOP)
+        xdotool("key", "Escape")
+        wait_for(lambda: not window_ids("About"), 5, what="the About box to close")
+        self.assertMirrors(TOP)
+        self.assertEqual(self.app.exit(), 0)
+        self.running.remove(self.app)
 
     # 9: the user's language picks the menus and dialogs.
     def test_menu_and_sheet_follow_the_users_language(self):
