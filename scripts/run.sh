@@ -2,13 +2,13 @@
 # Installs what is missing, builds Vellora and runs it under Wine.
 #  - On a machine with a display (DISPLAY reachable): Vellora starts there and
 #    runs until you choose "Exit" from its context menu (right-click it).
-#  - Without a display: a virtual one is started, a picture is put beside the
-#    mirror, and a screenshot of the running mirror is saved; its path is
-#    printed.
+#  - Without a display: a virtual one is started with a window manager, a
+#    picture is put beside the mirror, and a screenshot of the running mirror
+#    is saved; its path is printed.
 set -euo pipefail
 . "$(dirname "$0")/common.sh"
 
-ensure_packages
+ensure_packages openbox
 log "building the Windows tree"
 build_windows
 
@@ -25,12 +25,20 @@ if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
   exit $status
 fi
 
-trap stop_all EXIT
+wm=
+trap '[ -z "$wm" ] || kill "$wm" 2>/dev/null || true; stop_all' EXIT
 start_xvfb
+# A desktop as people have it: with a window manager.
+openbox >/dev/null 2>&1 &
+wm=$!
+for _ in $(seq 1 100); do
+  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+  sleep 0.1
+done
 # Native windows: in Wine's virtual desktop the X stacking of a layered popup
 # and its owner can disagree with the Win32 z-order in a screenshot.
 start_wine native
-log "no display: running on the virtual display $DISPLAY"
+log "no display: running on the virtual display $DISPLAY, with openbox"
 wine "$picture" 400 300 550 500 </dev/null >/dev/null 2>&1 &
 sleep 1
 wine "$exe" </dev/null >/dev/null 2>&1 &
