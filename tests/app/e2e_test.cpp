@@ -137,6 +137,38 @@ TEST(Program, FirstRunExitAndReopen) {
   ::RegDeleteTreeW(HKEY_CURRENT_USER, kAppKey);
 }
 
+bool WriteDword(const std::wstring& path, const wchar_t* name, DWORD value) {
+  return ::RegSetKeyValueW(HKEY_CURRENT_USER, path.c_str(), name, REG_DWORD, &value,
+                           sizeof value) == ERROR_SUCCESS;
+}
+
+TEST(Program, StoredMaximisedStateHoldsAndKeepsTheNormalPlace) {
+  ::RegDeleteTreeW(HKEY_CURRENT_USER, kAppKey);
+  const std::wstring window = std::wstring(kAppKey) + L"\\Setting\\Window";
+  const struct {
+    const wchar_t* name;
+    DWORD value;
+  } stored[] = {
+      {L"FullScreen", 1}, {L"Left", 700}, {L"Top", 350}, {L"Right", 1100}, {L"Bottom", 650}};
+  for (const auto& v : stored) ASSERT_TRUE(WriteDword(window, v.name, v.value)) << v.name;
+  {
+    Process p;
+    ASSERT_TRUE(Start(p));
+    const HWND mirror = FindMirror(p.pi.dwProcessId);
+    ASSERT_NE(mirror, nullptr);
+    ::Sleep(500);
+    EXPECT_TRUE(::IsZoomed(mirror));
+    ::PostMessageW(mirror, WM_CLOSE, 0, 0);
+    ASSERT_EQ(::WaitForSingleObject(p.pi.hProcess, 10000), WAIT_OBJECT_0);
+  }
+  for (const auto& v : stored) {
+    DWORD got = 12345;
+    EXPECT_TRUE(ReadDword(window, v.name, got)) << v.name;
+    EXPECT_EQ(got, v.value) << v.name;
+  }
+  ::RegDeleteTreeW(HKEY_CURRENT_USER, kAppKey);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
