@@ -59,6 +59,22 @@ start_xvfb() {
   return 1
 }
 
+VELLORA_WM_PID=
+# Starts a window manager (openbox) on $DISPLAY, as a person's desktop has
+# one, and waits until it has taken the screen.
+start_wm() {
+  openbox >/dev/null 2>&1 &
+  VELLORA_WM_PID=$!
+  local i
+  for i in $(seq 1 100); do
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0
+    kill -0 "$VELLORA_WM_PID" 2>/dev/null || break
+    sleep 0.1
+  done
+  log "could not start openbox"
+  return 1
+}
+
 # A private 64-bit prefix inside the build tree, made once; the server stays up
 # for the run so later starts are quick. With "native" (for the user's own
 # display) Win32 windows become windows of the user's desktop; otherwise they
@@ -97,6 +113,11 @@ start_wine() {
 
 stop_all() {
   if [ -n "${WINEPREFIX:-}" ]; then wineserver -k >/dev/null 2>&1 || true; fi
+  if [ -n "$VELLORA_WM_PID" ]; then
+    kill "$VELLORA_WM_PID" 2>/dev/null || true
+    wait "$VELLORA_WM_PID" 2>/dev/null || true
+    VELLORA_WM_PID=
+  fi
   if [ -n "$VELLORA_XVFB_PID" ]; then
     kill "$VELLORA_XVFB_PID" 2>/dev/null || true
     wait "$VELLORA_XVFB_PID" 2>/dev/null || true

@@ -46,17 +46,10 @@ stop_all
 # checks, a drag, a change of side, About and Exit.
 start_xvfb
 export WINEPREFIX="$VELLORA_BUILD/wineprefix-e2e-wm"
-openbox >/dev/null 2>&1 &
-wm=$!
-for _ in $(seq 1 100); do
-  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
-  sleep 0.1
-done
+start_wm
 log "end-to-end suite with openbox on display $DISPLAY (fresh prefix $WINEPREFIX)"
 VELLORA_BUILD="$VELLORA_BUILD" VELLORA_E2E_PREFIX="$WINEPREFIX" VELLORA_E2E_WM=openbox \
   VELLORA_E2E_SHOTS="$VELLORA_BUILD/e2e/shots-openbox" python3 "$VELLORA_ROOT/tests/e2e/test_vellora.py" \
   MirrorTest.test_each_side_mirrors_what_lies_beside_it \
   MirrorTest.test_on_a_desktop_the_view_stays_on_top || status=1
-kill $wm 2>/dev/null || true
-wait $wm 2>/dev/null || true
 exit $status

@@ -25,16 +25,10 @@ if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
   exit $status
 fi
 
-wm=
-trap '[ -z "$wm" ] || kill "$wm" 2>/dev/null || true; stop_all' EXIT
+trap stop_all EXIT
 start_xvfb
 # A desktop as people have it: with a window manager.
-openbox >/dev/null 2>&1 &
-wm=$!
-for _ in $(seq 1 100); do
-  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
-  sleep 0.1
-done
+start_wm
 # Native windows: in Wine's virtual desktop the X stacking of a layered popup
 # and its owner can disagree with the Win32 z-order in a screenshot.
 start_wine native

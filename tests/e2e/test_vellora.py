@@ -312,7 +312,9 @@ class MirrorTest(unittest.TestCase):
         self.running = []
         xdotool("mousemove", SCREEN_W - 1, SCREEN_H - 1)
 
-    def start(self, side, mirror=None, picture=None, **settings):
+    def start(self, side, mirror=None, picture=None, trace=None, **settings):
+        """Seeds the registry, opens the picture and starts Vellora; with
+        `trace` (a file name) Wine's record of the menus it shows goes there."""
         mirror = mirror or PLACES[side][0]
         picture_rect = picture or PLACES[side][1]
         self.settings = seed(self.wine, mirror, Direction=side, **settings)
@@ -320,7 +322,11 @@ class MirrorTest(unittest.TestCase):
         self.running.append(self.picture)
         # Keep the mouse away from the reflected area unless a test wants it there.
         xdotool("mousemove", SCREEN_W - 1, SCREEN_H - 1)
-        self.app = Vellora(self.wine)
+        if trace:
+            with open(trace, "w") as log:
+                self.app = Vellora(self.wine, env=dict(self.wine.env, WINEDEBUG="+menu"), stderr=log)
+        else:
+            self.app = Vellora(self.wine)
         self.running.append(self.app)
         return self.app
 
@@ -502,13 +508,7 @@ class MirrorTest(unittest.TestCase):
     # 6: the context menu's sides: the bullet moves, the view stays, the cut moves.
     def test_menu_chooses_each_side(self):
         log = os.path.join(WORK, "menu-trace.log")
-        self.settings = seed(self.wine, PLACES[LEFT][0], Direction=LEFT)
-        self.picture = Picture(self.wine, (250, 150, 1700, 950))
-        self.running.append(self.picture)
-        with open(log, "w") as trace:
-            app = Vellora(self.wine, env=dict(self.wine.env, WINEDEBUG="+menu"), stderr=trace)
-        self.running.append(app)
-        self.app = app
+        app = self.start(LEFT, picture=(250, 150, 1700, 950), trace=log)
         band = self.settings["TransparentEdge"]
         view = view_rect(app.rect(), LEFT, band)
         self.assertMirrors(LEFT)
@@ -596,12 +596,7 @@ class MirrorTest(unittest.TestCase):
     def test_wider_band_keeps_the_mirror_reachable(self):
         log = os.path.join(WORK, "band-trace.log")
         mirror = (1000, 350, 1100, 650)
-        self.settings = seed(self.wine, mirror, Direction=LEFT, TransparentEdge=0)
-        self.picture = Picture(self.wine, PLACES[LEFT][1])
-        self.running.append(self.picture)
-        with open(log, "w") as trace:
-            self.app = Vellora(self.wine, env=dict(self.wine.env, WINEDEBUG="+menu"), stderr=trace)
-        self.running.append(self.app)
+        self.start(LEFT, mirror=mirror, trace=log, TransparentEdge=0)
         stored = self.fill_sheet({5: "100"})
         self.assertEqual(stored["TransparentEdge"], 100)
         self.assertEqual(self.app.rect(), mirror)
@@ -631,13 +626,7 @@ class MirrorTest(unittest.TestCase):
     # window through a drag, a change of side, the About box and Exit.
     @unittest.skipUnless(WM, "needs a window manager")
     def test_on_a_desktop_the_view_stays_on_top(self):
-        log = os.path.join(WORK, "desktop-trace.log")
-        self.settings = seed(self.wine, PLACES[LEFT][0], Direction=LEFT)
-        self.picture = Picture(self.wine, (250, 150, 1700, 950))
-        self.running.append(self.picture)
-        with open(log, "w") as trace:
-            self.app = Vellora(self.wine, env=dict(self.wine.env, WINEDEBUG="+menu"), stderr=trace)
-        self.running.append(self.app)
+        self.start(LEFT, picture=(250, 150, 1700, 950))
         self.assertMirrors(LEFT)
         self.drag_inside(-60, 40)
         view = self.assertMirrors(LEFT)
