@@ -18,15 +18,7 @@ version=$(sed -n 's/^project(Vellora VERSION \([0-9]*\.[0-9]*\.[0-9]*\).*/\1/p' 
   "$VELLORA_ROOT/CMakeLists.txt")
 [ -n "$version" ] || { log "no version in the project() line of CMakeLists.txt"; exit 1; }
 
-if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
-  SOURCE_DATE_EPOCH=$(git -C "$VELLORA_ROOT" log -1 --format=%ct 2>/dev/null) ||
-    SOURCE_DATE_EPOCH=
-  if [ -z "$SOURCE_DATE_EPOCH" ]; then
-    # Not a git checkout (an unpacked source archive): its newest file.
-    SOURCE_DATE_EPOCH=$(find "$VELLORA_ROOT" -path "$VELLORA_BUILD" -prune -o -type f \
-      -printf '%T@\n' | sort -n | tail -n 1 | cut -d. -f1)
-  fi
-fi
+SOURCE_DATE_EPOCH=$(source_date_epoch)
 [[ $SOURCE_DATE_EPOCH =~ ^[0-9]+$ ]] || { log "no usable SOURCE_DATE_EPOCH"; exit 1; }
 export SOURCE_DATE_EPOCH
 
