@@ -46,6 +46,9 @@ InstallDir "$LOCALAPPDATA\Programs\${PRODUCT}"
 ; An update goes where the last install went.
 InstallDirRegKey HKCU "${UNINSTALL_KEY}" "InstallLocation"
 SetCompressor /SOLID lzma
+; Files keep no time of their own: the installer is the same bytes whenever it
+; is made from the same commit, and installed files get the time of install.
+SetDateSave off
 ManifestDPIAware true
 ManifestSupportedOS all
 BrandingText "${PRODUCT} ${VERSION}"

@@ -1,25 +1,41 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the Windows tree and prints the performance
 # figures: the time of a refresh against the bare platform cost of the same
-# job, and the CPU time, working set and GDI objects of the running program.
+# job, the CPU time, working set and GDI objects of the running program, and
+# the CPU that it and a native X11 peer (xzoom) cost side by side.
 # Not a test: it passes or fails nothing on its figures.
 #
 #   scripts/bench.sh [calls per figure (250)] [seconds per program run (30)]
+#   scripts/bench.sh --peer [seconds per peer run (20)] [rounds (3)]   the peer table alone
 set -euo pipefail
 . "$(dirname "$0")/common.sh"
 
-rounds=${1:-250}
-seconds=${2:-30}
+peer_only=0
+if [ "${1:-}" = --peer ]; then
+  peer_only=1
+  peer_seconds=${2:-20}
+  peer_rounds=${3:-3}
+else
+  rounds=${1:-250}
+  seconds=${2:-30}
+  peer_seconds=20
+  peer_rounds=3
+fi
 
-ensure_packages
-log "building the Windows tree"
-build_windows >&2  # stdout is for the figures
+ensure_packages xzoom strace
 win=$VELLORA_BUILD/win
+log "building the program and the benchmarks in the Windows tree"
+{  # stdout is for the figures
+  cmake -S "$VELLORA_ROOT" -B "$win" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$VELLORA_ROOT/cmake/mingw-w64-x86_64.cmake" >/dev/null
+  cmake --build "$win" --target vellora vellora_refresh_bench vellora_process_bench
+} >&2
 exe=$win/app/vellora.exe
 
 # A screen twice the largest view (1920x1080) in both directions, so that the
 # area every view reflects lies wholly on it.
-trap stop_all EXIT
+peer_cleanup=()  # the peer's own display and process, if one is running
+trap 'for p in "${peer_cleanup[@]}"; do kill "$p" 2>/dev/null || true; done; stop_all' EXIT
 start_xvfb 3840x2160
 start_wine
 
@@ -50,23 +66,25 @@ percent() { awk -v t="$1" -v hz="$clk_tck" -v s="$2" 'BEGIN { printf "%.2f", 100
 
 # --- refresh times -------------------------------------------------------------
 
-log "refresh times ($rounds calls per figure; takes a few minutes)"
 table=$VELLORA_BUILD/bench-refresh.txt
-rm -f "$table"
-# A Wine desktop of the screen's size; the program's console does not reach us
-# from there, so the table comes back through a file.
-wine explorer /desktop=VelloraBench,3840x2160 "$win/bench/vellora_refresh_bench.exe" "$rounds" \
-  "$(winepath -w "$table")" >/dev/null 2>&1 || true
-[ -s "$table" ] || { log "the refresh benchmark wrote nothing"; exit 1; }
+if [ $peer_only -eq 0 ]; then
+  log "refresh times ($rounds calls per figure; takes a few minutes)"
+  rm -f "$table"
+  # A Wine desktop of the screen's size; the program's console does not reach us
+  # from there, so the table comes back through a file.
+  wine explorer /desktop=VelloraBench,3840x2160 "$win/bench/vellora_refresh_bench.exe" "$rounds" \
+    "$(winepath -w "$table")" >/dev/null 2>&1 || true
+  [ -s "$table" ] || { log "the refresh benchmark wrote nothing"; exit 1; }
+fi
 
 # --- the running program -------------------------------------------------------
 
 key='HKCU\Software\Korvane\Vellora32\Setting'
-seed_settings() {
+seed_settings() { # refresh rate (hundredths a second), every how many ticks a whole one (10)
   wine reg delete "$key" /f >/dev/null 2>&1 || true
   local name value
   for name in Direction=0 Edge=4 ThinEdge=0 TransparentEdge=50 RefreshRate="$1" \
-    EntireRefreshRate=10 AroundCursorDistance=50; do
+    EntireRefreshRate="${2:-10}" AroundCursorDistance=50; do
     value=${name#*=}
     wine reg add "$key" /v "${name%%=*}" /t REG_DWORD /d "$value" /f >/dev/null 2>&1
   done
@@ -114,58 +132,227 @@ run_program() {
 }
 
 program='^[^ ]*[\\/]vellora\.exe *$'
-r10=$VELLORA_BUILD/bench-run-1000.txt r50=$VELLORA_BUILD/bench-run-5000.txt
-floor=$VELLORA_BUILD/bench-run-idle.txt
-log "the program at 10 refreshes a second, whole every 10th ($seconds s)"
-run_program 1000 "$r10" "$program" "$(winepath -w "$exe")" "$seconds"
-log "the program at 50 refreshes a second ($seconds s)"
-run_program 5000 "$r50" "$program" "$(winepath -w "$exe")" "$seconds"
-floor_timer=$VELLORA_BUILD/bench-run-idle-timer.txt
-log "a plain window that only waits, for comparison ($seconds s)"
-run_program 1000 "$floor" 'vellora_process_bench\.exe idle *$' \
-  "$(winepath -w "$win/bench/vellora_process_bench.exe")" "$seconds" idle
-log "the same with a timer ticking 10 times a second ($seconds s)"
-run_program 1000 "$floor_timer" 'vellora_process_bench\.exe idle 100 *$' \
-  "$(winepath -w "$win/bench/vellora_process_bench.exe")" "$seconds" "idle 100"
+measure_programs() {
+  r10=$VELLORA_BUILD/bench-run-1000.txt r50=$VELLORA_BUILD/bench-run-5000.txt
+  floor=$VELLORA_BUILD/bench-run-idle.txt
+  log "the program at 10 refreshes a second, whole every 10th ($seconds s)"
+  run_program 1000 "$r10" "$program" "$(winepath -w "$exe")" "$seconds"
+  log "the program at 50 refreshes a second ($seconds s)"
+  run_program 5000 "$r50" "$program" "$(winepath -w "$exe")" "$seconds"
+  floor_timer=$VELLORA_BUILD/bench-run-idle-timer.txt
+  log "a plain window that only waits, for comparison ($seconds s)"
+  run_program 1000 "$floor" 'vellora_process_bench\.exe idle *$' \
+    "$(winepath -w "$win/bench/vellora_process_bench.exe")" "$seconds" idle
+  log "the same with a timer ticking 10 times a second ($seconds s)"
+  run_program 1000 "$floor_timer" 'vellora_process_bench\.exe idle 100 *$' \
+    "$(winepath -w "$win/bench/vellora_process_bench.exe")" "$seconds" "idle 100"
 
-log "GDI objects of the running program, counted inside it ($seconds s)"
-seed_settings 1000
-gdi=$VELLORA_BUILD/bench-gdi.txt
-wine "$win/bench/vellora_process_bench.exe" gdi "$seconds" >"$gdi" 2>/dev/null || true
-wine reg delete "$key" /f >/dev/null 2>&1 || true
+  log "GDI objects of the running program, counted inside it ($seconds s)"
+  seed_settings 1000
+  gdi=$VELLORA_BUILD/bench-gdi.txt
+  wine "$win/bench/vellora_process_bench.exe" gdi "$seconds" >"$gdi" 2>/dev/null || true
+  wine reg delete "$key" /f >/dev/null 2>&1 || true
+}
+
+# --- the peer: the native X11 mirror xzoom, side by side -----------------------
+
+# CPU ticks of several processes: ticks_at_start PIDS..., then ticks_since: the
+# sum of what those still alive spent since (one that ended in between, a
+# short-lived helper, is left out rather than counted negative).
+declare -A peer_ticks
+ticks_at_start() {
+  local p
+  peer_ticks=()
+  for p in "$@"; do peer_ticks[$p]=$(cpu_ticks "$p"); done
+}
+ticks_since() {
+  local p t=0 now_ticks
+  for p in "${!peer_ticks[@]}"; do
+    [ -d "/proc/$p" ] || continue
+    now_ticks=$(cpu_ticks "$p")
+    [ "$now_ticks" -ge "${peer_ticks[$p]}" ] && t=$((t + now_ticks - peer_ticks[$p]))
+  done
+  echo "$t"
+}
+now() { date +%s.%N; }
+elapsed() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", b - a }'; }
+
+# The program under the process benchmark, once: CPU of the program,
+# wineserver, the other processes of the prefix (Wine's desktop and services
+# and the benchmark itself) and the X server, in percent of one core over the
+# measured span, into peer_result. $1: refresh rate (hundredths a second),
+# $2: every how many ticks a whole refresh.
+peer_program() {
+  seed_settings "$1" "$2"
+  local out=$VELLORA_BUILD/bench-peer-program.txt
+  rm -f "$out"
+  wine "$win/bench/vellora_process_bench.exe" run "$(winepath -w "$exe")" "$peer_seconds" \
+    >"$out" 2>/dev/null &
+  local bench=$! i pid others=() p
+  for i in $(seq 1 600); do grep -q '^begin' "$out" 2>/dev/null && break; sleep 0.05; done
+  pid=$(prefix_pids "$program" | head -n 1)
+  for p in $(prefix_pids .); do
+    [ "$p" = "$pid" ] || [ "$p" = "$wineserver_pid" ] || others+=("$p")
+  done
+  local t0 p0 w0 x0 t1 p1 w1 x1 o
+  t0=$(now) p0=$(cpu_ticks "$pid") w0=$(cpu_ticks "$wineserver_pid") x0=$(cpu_ticks "$xvfb_pid")
+  ticks_at_start "${others[@]}"
+  for i in $(seq 1 $((peer_seconds * 20 + 600))); do
+    grep -q '^end' "$out" 2>/dev/null && break
+    sleep 0.05
+  done
+  t1=$(now) p1=$(cpu_ticks "$pid") w1=$(cpu_ticks "$wineserver_pid") x1=$(cpu_ticks "$xvfb_pid")
+  o=$(ticks_since)
+  wait "$bench" || true
+  local s
+  s=$(elapsed "$t0" "$t1")
+  peer_result="$(percent $((p1 - p0)) "$s") $(percent $((w1 - w0)) "$s") $(percent "$o" "$s") $(percent $((x1 - x0)) "$s")"
+  peer_view=$(tr -d '\r' <"$out" | sed -n 's/^view: //p')
+}
+
+# xzoom once, on an X display of its own, mirroring (-x) at scale 1 an area of
+# the view's size where the program's view would have it: CPU of xzoom and of
+# its X server, into peer_result. $1: presses of its key d (from 200 ms between copies, one
+# gives 100 ms, two 50 ms).
+peer_xzoom() {
+  local presses=$1 display=$DISPLAY xvfb=$VELLORA_XVFB_PID
+  start_xvfb 1920x1080
+  local own_x=$VELLORA_XVFB_PID
+  peer_cleanup=("$own_x")
+  xzoom -mag 1 -x -source 480x270+480+405 >/dev/null 2>&1 &
+  local xz=$! i window=
+  peer_cleanup=("$xz" "$own_x")
+  for i in $(seq 1 100); do
+    window=$(xdotool search --name '^xzoom' 2>/dev/null | head -n 1) || true
+    [ -n "$window" ] && break
+    sleep 0.1
+  done
+  sleep 0.5 # until it reads its keys
+  for i in $(seq 1 "$presses"); do
+    xdotool key --window "$window" d 2>/dev/null
+    sleep 0.2
+  done
+  sleep 3 # as the program is given
+  local t0 z0 x0 t1 z1 x1 s
+  t0=$(now) z0=$(cpu_ticks "$xz") x0=$(cpu_ticks "$own_x")
+  sleep "$peer_seconds"
+  t1=$(now) z1=$(cpu_ticks "$xz") x1=$(cpu_ticks "$own_x")
+  s=$(elapsed "$t0" "$t1")
+  # Its delay as it sleeps it (after the measured span, as tracing costs CPU).
+  local nsec
+  nsec=$(timeout 2 strace -p "$xz" -e trace=clock_nanosleep,nanosleep 2>&1 |
+    grep -o 'tv_nsec=[0-9]*' | sort | uniq -c | sort -rn | awk 'NR == 1 { sub("tv_nsec=", "", $2); print $2 }') || true
+  peer_delays+="${peer_delays:+, }${nsec:+$((nsec / 1000000)) ms}"
+  [ -n "$nsec" ] || peer_delays+="?"
+  peer_result="$(percent $((z1 - z0)) "$s") - - $(percent $((x1 - x0)) "$s")"
+  [ -n "$window" ] || peer_result="- - - -" # xzoom showed no window
+  kill "$xz" "$own_x" 2>/dev/null || true
+  wait "$xz" "$own_x" 2>/dev/null || true
+  peer_cleanup=()
+  export DISPLAY=$display
+  VELLORA_XVFB_PID=$xvfb
+}
+
+# Each case of the table: label, then how to run it.
+peer_cases=(
+  "xzoom, 100 ms between copies|10|peer_xzoom 1"
+  "Vellora, whole every tick|10|peer_program 1000 1"
+  "Vellora, defaults (whole every 10th)|10|peer_program 1000 10"
+  "xzoom, 50 ms between copies|20|peer_xzoom 2"
+  "Vellora, whole every tick|20|peer_program 2000 1"
+  "Vellora, defaults (whole every 10th)|20|peer_program 2000 10"
+)
+declare -A peer_results
+peer_result=
+peer_view=
+peer_delays=
+measure_peer() {
+  local round c label rate run
+  for round in $(seq 1 "$peer_rounds"); do
+    for c in "${!peer_cases[@]}"; do
+      IFS='|' read -r label rate run <<<"${peer_cases[$c]}"
+      log "peer table, round $round of $peer_rounds: $label, $rate a second ($peer_seconds s)"
+      peer_result=
+      $run
+      peer_results[$c]+="$peer_result"$'\n'
+    done
+  done
+  wine reg delete "$key" /f >/dev/null 2>&1 || true
+}
+
+print_peer_table() {
+  local c label rate run column
+  echo
+  echo "Side by side with xzoom ($peer_rounds rounds of $peer_seconds s per case, one figure a round;" \
+    "percent of one core):"
+  echo
+  echo "| program | refreshes/s | the program | wineserver | other Wine processes | X server | all together |"
+  echo "|---|---:|---:|---:|---:|---:|---:|"
+  for c in "${!peer_cases[@]}"; do
+    IFS='|' read -r label rate run <<<"${peer_cases[$c]}"
+    printf '| %s | %s |' "$label" "$rate"
+    for column in 1 2 3 4 total; do
+      printf ' %s |' "$(awk -v col="$column" '
+        NF == 4 {
+          if (col == "total") { v = 0; for (i = 1; i <= 4; i++) if ($i != "-") v += $i; out = out sep sprintf("%.2f", v) }
+          else out = out sep $col
+          sep = " / "
+        }
+        END { print out }' <<<"${peer_results[$c]}")"
+    done
+    echo
+  done
+  echo
+  echo "xzoom's area: 480x270 at (480, 405), on a 1920x1080 X display of its own;" \
+    "the program on Wine's 1920x1080 desktop on its own X display, its view ${peer_view:-(unknown)}."
+  echo "xzoom's delay between copies as traced after each run: ${peer_delays:-?}."
+  echo "Wine and X at rest before: wineserver ${idle_wine}%, Xvfb ${idle_x}% of one core."
+}
 
 # --- the table -------------------------------------------------------------------
 
-# The Windows tools end their lines with CR LF.
-field() { tr -d '\r' <"$1" | sed -n "s/^$2//p" | head -n 1; }
-size=$(stat -c %s "$exe")
-stripped=$(mktemp)
-x86_64-w64-mingw32-strip -o "$stripped" "$exe"
-stripped_size=$(stat -c %s "$stripped")
-rm -f "$stripped"
+print_program_tables() {
 
-echo
-echo "Refresh of the reflection view: $(head -n 1 "$table" | tr -d '\r')"
-echo
-tail -n +2 "$table" | tr -d '\r'
-echo
-echo "The running program ($seconds s per rate, default settings otherwise):"
-echo
-echo "| | 10 refreshes/s, whole every 10th | 50 refreshes/s | plain waiting window (floor) | plain window, 10 timer ticks/s |"
-echo "|---|---|---|---|---|"
-row() {
-  echo "| $1 | $(field "$r10" "$2") | $(field "$r50" "$2") | $(field "$floor" "$2") | $(field "$floor_timer" "$2") |"
+  # The Windows tools end their lines with CR LF.
+  field() { tr -d '\r' <"$1" | sed -n "s/^$2//p" | head -n 1; }
+  size=$(stat -c %s "$exe")
+  stripped=$(mktemp)
+  x86_64-w64-mingw32-strip -o "$stripped" "$exe"
+  stripped_size=$(stat -c %s "$stripped")
+  rm -f "$stripped"
+
+  echo
+  echo "Refresh of the reflection view: $(head -n 1 "$table" | tr -d '\r')"
+  echo
+  tail -n +2 "$table" | tr -d '\r'
+  echo
+  echo "The running program ($seconds s per rate, default settings otherwise):"
+  echo
+  echo "| | 10 refreshes/s, whole every 10th | 50 refreshes/s | plain waiting window (floor) | plain window, 10 timer ticks/s |"
+  echo "|---|---|---|---|---|"
+  row() {
+    echo "| $1 | $(field "$r10" "$2") | $(field "$r50" "$2") | $(field "$floor" "$2") | $(field "$floor_timer" "$2") |"
+  }
+  row "view" "view: "
+  row "CPU and peak resident set, /proc" "proc: "
+  row "CPU, GetProcessTimes" "cpu seconds (GetProcessTimes): "
+  row "working set, GetProcessMemoryInfo" "working set (GetProcessMemoryInfo): "
+  row "GetGuiResources" "GDI objects (GetGuiResources): "
+  row "Wine/X overhead (not Windows cost)" "wine\/x: "
+  row "exit code" "exit code: "
+  row "Linux process measured" "linux process: "
+  echo
+  echo "Wine/X at rest (10 s, before the program starts): wineserver ${idle_wine}%, Xvfb ${idle_x}% of one core."
+  echo "GDI objects counted inside a running program (10 refreshes/s):"
+  tr -d '\r' <"$gdi" | sed 's/^/  /'
+  echo "vellora.exe: $size bytes ($((size / 1024)) KiB); stripped of symbols $stripped_size bytes ($((stripped_size / 1024)) KiB)."
 }
-row "view" "view: "
-row "CPU and peak resident set, /proc" "proc: "
-row "CPU, GetProcessTimes" "cpu seconds (GetProcessTimes): "
-row "working set, GetProcessMemoryInfo" "working set (GetProcessMemoryInfo): "
-row "GetGuiResources" "GDI objects (GetGuiResources): "
-row "Wine/X overhead (not Windows cost)" "wine\/x: "
-row "exit code" "exit code: "
-row "Linux process measured" "linux process: "
-echo
-echo "Wine/X at rest (10 s, before the program starts): wineserver ${idle_wine}%, Xvfb ${idle_x}% of one core."
-echo "GDI objects counted inside a running program (10 refreshes/s):"
-tr -d '\r' <"$gdi" | sed 's/^/  /'
-echo "vellora.exe: $size bytes ($((size / 1024)) KiB); stripped of symbols $stripped_size bytes ($((stripped_size / 1024)) KiB)."
+
+if [ $peer_only -eq 0 ]; then
+  measure_programs
+fi
+measure_peer
+if [ $peer_only -eq 0 ]; then
+  print_program_tables
+fi
+print_peer_table

@@ -23,6 +23,20 @@ ensure_packages() {
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
+# The time that the release artefacts carry, in seconds since 1970: the
+# caller's SOURCE_DATE_EPOCH, else the last commit's time, else (an unpacked
+# source archive) the newest source file's.
+source_date_epoch() {
+  if [ -n "${SOURCE_DATE_EPOCH:-}" ]; then
+    echo "$SOURCE_DATE_EPOCH"
+  elif [ "$(git -C "$VELLORA_ROOT" rev-parse --show-toplevel 2>/dev/null)" = "$VELLORA_ROOT" ]; then
+    git -C "$VELLORA_ROOT" log -1 --format=%ct
+  else
+    find "$VELLORA_ROOT" -path "$VELLORA_BUILD" -prune -o -type f -printf '%T@\n' |
+      sort -n | tail -n 1 | cut -d. -f1
+  fi
+}
+
 # The Windows program and its tests (cross-compiled).
 build_windows() {
   cmake -S "$VELLORA_ROOT" -B "$VELLORA_BUILD/win" -G Ninja -DCMAKE_BUILD_TYPE=Release \

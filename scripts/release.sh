@@ -3,7 +3,12 @@
 # stripped, static vellora.exe in its own tree, checks it, and writes
 #   $VELLORA_BUILD/release/vellora-<version>-portable.zip  (exe, read-me, licence)
 #   $VELLORA_BUILD/release/vellora-<version>-setup.exe     (per-user NSIS installer)
+#   $VELLORA_BUILD/release/SHA256SUMS                      (checksums of the two)
 # then prints their sizes. scripts/release_check.sh tries them under Wine.
+#
+# The same commit gives the same bytes: the exe carries no link time, and the
+# files in the zip and the installer carry the commit's time
+# (SOURCE_DATE_EPOCH; from git, or else the newest source file's time).
 set -euo pipefail
 . "$(dirname "$0")/common.sh"
 
@@ -12,6 +17,10 @@ ensure_packages nsis zip unzip
 version=$(sed -n 's/^project(Vellora VERSION \([0-9]*\.[0-9]*\.[0-9]*\).*/\1/p' \
   "$VELLORA_ROOT/CMakeLists.txt")
 [ -n "$version" ] || { log "no version in the project() line of CMakeLists.txt"; exit 1; }
+
+SOURCE_DATE_EPOCH=$(source_date_epoch)
+[[ $SOURCE_DATE_EPOCH =~ ^[0-9]+$ ]] || { log "no usable SOURCE_DATE_EPOCH"; exit 1; }
+export SOURCE_DATE_EPOCH
 
 out="$VELLORA_BUILD/release"
 tree="$out/build"
@@ -24,6 +33,7 @@ triplet=x86_64-w64-mingw32
 log "building the release of Vellora $version"
 cmake -S "$VELLORA_ROOT" -B "$tree" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" -DVELLORA_STRIP=ON \
+  -DCMAKE_EXE_LINKER_FLAGS="-Wl,--no-insert-timestamp" \
   -DCMAKE_TOOLCHAIN_FILE="$VELLORA_ROOT/cmake/mingw-w64-x86_64.cmake" >/dev/null
 cmake --build "$tree" --target vellora
 
@@ -45,6 +55,8 @@ for dll in $dlls; do
   esac
 done
 $triplet-objdump -t "$exe" | grep -q 'no symbols' || fail "vellora.exe is not stripped"
+grep -Eq '^Time/Date[[:space:]]+Thu Jan  1 00:00:00 1970$' <<<"$(TZ=UTC $triplet-objdump -p "$exe")" ||
+  fail "vellora.exe carries a link time"
 # The resources as the resource compiler reads them back from the exe.
 resources=$($triplet-windres -i "$exe" -O rc 2>/dev/null)
 dotted=${version//./,}
@@ -70,10 +82,16 @@ cp "$exe" "$stage/vellora.exe"
 sed -e "s/@VERSION@/$version/g" -e 's/$/\r/' "$VELLORA_ROOT/packaging/README.txt" \
   >"$stage/README.txt"
 sed -e 's/$/\r/' "$VELLORA_ROOT/LICENSE" >"$stage/LICENSE.txt"
+# Modes and times as the commit has them, not as this umask and clock make them.
+chmod 0755 "$stage/vellora.exe"
+chmod 0644 "$stage/README.txt" "$stage/LICENSE.txt"
+TZ=UTC touch -d "@$SOURCE_DATE_EPOCH" "$stage"/*
 
 log "making $(basename "$zip_file")"
 rm -f "$zip_file"
-(cd "$stage" && zip -q -X -9 "$zip_file" vellora.exe README.txt LICENSE.txt)
+# Zip keeps local time: in UTC, and no extra fields (owner, exact times), in a
+# fixed order.
+(cd "$stage" && TZ=UTC zip -q -X -9 "$zip_file" vellora.exe README.txt LICENSE.txt)
 
 log "making $(basename "$setup_file")"
 rm -f "$setup_file"
@@ -81,8 +99,11 @@ makensis -V2 -INPUTCHARSET UTF8 -DVERSION="$version" -DSTAGE="$stage" \
   -DICON="$VELLORA_ROOT/res/vellora.ico" -DOUTFILE="$setup_file" \
   "$VELLORA_ROOT/packaging/vellora.nsi"
 
+(cd "$out" && sha256sum "$(basename "$zip_file")" "$(basename "$setup_file")" >SHA256SUMS)
+
 size() { printf '%8d bytes (%d KiB)  %s\n' "$(stat -c %s "$1")" $((($(stat -c %s "$1") + 1023) / 1024)) "$1"; }
 log "release $version made"
 size "$exe"
 size "$zip_file"
 size "$setup_file"
+sed 's/^/  /' "$out/SHA256SUMS"

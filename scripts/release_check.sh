@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Tries the artefacts of scripts/release.sh under Wine as a user would: the
+# Checks the artefacts of scripts/release.sh: that SHA256SUMS matches them and
+# that a second build of the same sources in other directories gives the same
+# bytes (exe, zip, installer); then tries them under Wine as a user would: the
 # portable zip's contents, then a silent per-user install (files, Start-menu
 # shortcut, uninstall entry), a start of the installed program until its
 # window shows and a close, the refusal to (un)install over a running copy,
@@ -9,6 +11,10 @@
 # set (as scripts/test.sh leaves them), otherwise starts its own. Prints each
 # check; exits non-zero if any failed. Leaves the prefix as it found it: the
 # settings key is saved first and put back at the end.
+#
+# With VELLORA_RELEASE_OTHER=<folder> (the release folder of a build made
+# elsewhere, e.g. another machine's build/release) it compares against that
+# instead of building again.
 set -euo pipefail
 . "$(dirname "$0")/common.sh"
 
@@ -18,7 +24,7 @@ out="$VELLORA_BUILD/release"
 setup="$out/vellora-$version-setup.exe"
 zip_file="$out/vellora-$version-portable.zip"
 built_exe="$out/build/app/vellora.exe"
-for f in "$setup" "$zip_file" "$built_exe"; do
+for f in "$setup" "$zip_file" "$built_exe" "$out/SHA256SUMS"; do
   [ -f "$f" ] || {
     log "$f is missing: run scripts/release.sh first"
     exit 1
@@ -40,6 +46,50 @@ check() { # description, command...
   shift
   if "$@"; then ok "$what"; else bad "$what"; fi
 }
+
+# --- the same bytes from a second build
+echo "-- checksums and a second build"
+check "SHA256SUMS matches the zip and the installer" \
+  bash -c "cd '$out' && sha256sum -c SHA256SUMS"
+other=${VELLORA_RELEASE_OTHER:-}
+if [ -z "$other" ]; then
+  # The sources copied to another folder and built in a tree of another
+  # path, so that neither the source nor the build path can leak into the
+  # bytes; the commit's time is passed on, as the copy is no git checkout.
+  again="$VELLORA_BUILD/release-again"
+  rm -rf "$again"
+  mkdir -p "$again/src"
+  if [ "$(git -C "$VELLORA_ROOT" rev-parse --show-toplevel 2>/dev/null)" = "$VELLORA_ROOT" ]; then
+    # What git would commit now (a file deleted but not yet committed is skipped).
+    (cd "$VELLORA_ROOT" && git ls-files -z --cached --others --exclude-standard |
+      tar --null -T - --ignore-failed-read -cf - 2>/dev/null) | tar -xf - -C "$again/src"
+  else
+    tar -C "$VELLORA_ROOT" --exclude=./build --exclude="./${VELLORA_BUILD#"$VELLORA_ROOT"/}" \
+      -cf - . | tar -xf - -C "$again/src"
+  fi
+  log "building the release a second time in $again"
+  if SOURCE_DATE_EPOCH=$(source_date_epoch) VELLORA_BUILD="$again/b" \
+    "$again/src/scripts/release.sh" >"$again/log.txt" 2>&1; then
+    other="$again/b/release"
+  else
+    bad "the second build failed (its output: $again/log.txt)"
+  fi
+fi
+same() { # what, this build's file, the other's
+  if cmp -s "$2" "$3"; then
+    ok "$1 is byte-identical in both builds"
+  else
+    bad "$1 differs between the builds ($( (cmp -l "$2" "$3" 2>&1 || true) | wc -l) bytes; $2 against $3)"
+  fi
+}
+if [ -n "$other" ]; then
+  same vellora.exe "$built_exe" "$other/build/app/vellora.exe"
+  same "$(basename "$zip_file")" "$zip_file" "$other/$(basename "$zip_file")"
+  same "$(basename "$setup")" "$setup" "$other/$(basename "$setup")"
+  same SHA256SUMS "$out/SHA256SUMS" "$other/SHA256SUMS"
+fi
+# Kept only to look into a difference.
+[ -z "${again:-}" ] || [ $failed -ne 0 ] || rm -rf "$again"
 
 own_xvfb=0
 own_wine=0
