@@ -18,12 +18,12 @@ int Run(LPWSTR /*cmdLine: the program takes no options*/, int cmdShow) {
     g_module.RemoveMessageLoop();
     return kExitNoWindow;  // nothing was shown, so nothing is saved
   }
-  // A plain "show" from whoever started us would restore a window that its
-  // stored placement has just maximised, keeping the maximised size as its
-  // normal one and losing the stored place.
+  // A window that its stored placement has just maximised is shown already.
+  // A plain "show" from whoever started us would restore it, keeping the
+  // maximised size as its normal one and losing the stored place.
   const bool plainShow =
       cmdShow == SW_SHOWNORMAL || cmdShow == SW_SHOWDEFAULT || cmdShow == SW_SHOW;
-  window.ShowWindow(plainShow && ::IsZoomed(window) ? SW_SHOWMAXIMIZED : cmdShow);
+  if (!(plainShow && ::IsZoomed(window))) window.ShowWindow(cmdShow);
   const int exitCode = loop.Run();
   g_setting.Save();  // with the placement captured as the window closed
   g_module.RemoveMessageLoop();
