@@ -357,13 +357,17 @@ class MirrorTest(unittest.TestCase):
         time.sleep(0.3)
         return (l, t, r, b)
 
-    def fill_sheet(self, entries):
-        """Opens the settings sheet, types each (field, text) over what the
-        field holds (fields by tab order from 0, the refresh rate) and presses
-        Enter; returns the settings stored afterwards."""
+    def fill_sheet(self, entries, shot=None):
+        """Opens the settings sheet (saving a screenshot of it as `shot`), types
+        each (field, text) over what the field holds and presses Enter; returns
+        the settings stored afterwards. Fields by tab order from 0: refresh
+        rate, whole refresh, cursor distance, reflecting edge, other edges,
+        band."""
         self.app.choose("s")
-        wait_for(lambda: window_ids("Setting"), 10, what="the settings sheet")
+        sheet = wait_for(lambda: (window_ids("Setting") or [None])[0], 10, what="the settings sheet")
         time.sleep(0.3)
+        if shot:
+            shoot(shot, geometry(sheet))
         at = 0
         for field, text in sorted(entries.items()):
             for _ in range(field - at):
@@ -536,21 +540,11 @@ class MirrorTest(unittest.TestCase):
         app = self.start(LEFT)
         view = self.assertMirrors(LEFT)
         self.assertAlmostEqual(self.cursor_rate(view, LEFT), 10, delta=4)
-        app.choose("s")
-        sheet = wait_for(lambda: (window_ids("Setting") or [None])[0], 10, what="the settings sheet")
-        time.sleep(0.3)
-        shoot("settings-en.png", geometry(sheet))
-        # Tab order: refresh rate, whole refresh, cursor distance, reflecting
-        # edge, other edges, band.
-        for value in ("20", "5", "30", "2", "6", "40"):
-            xdotool("key", "Home", "shift+End", "type", value)
-            xdotool("key", "Tab")
-        xdotool("key", "Return")
-        wait_for(lambda: not window_ids("Setting"), 5, what="the sheet to close")
+        stored = self.fill_sheet(dict(enumerate(("20", "5", "30", "2", "6", "40"))),
+                                 shot="settings-en.png")
         want = {"RefreshRate": 2000, "EntireRefreshRate": 5, "AroundCursorDistance": 30,
                 "ThinEdge": 2, "Edge": 6, "TransparentEdge": 40}
-        stored = self.wine.reg_values(SETTING_KEY)
-        self.assertEqual({k: stored[k][1] for k in want}, want)
+        self.assertEqual({k: stored[k] for k in want}, want)
         settings = dict(self.settings, **want)
         view = self.assertMirrors(LEFT, settings=settings)
         xdotool("mousemove", SCREEN_W - 1, SCREEN_H - 1)
