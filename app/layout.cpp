@@ -19,6 +19,15 @@ Rect Grow(Rect r, int side, std::int32_t by, int sign) noexcept {
   return r;
 }
 
+// The new extent of one axis whose far edge moves by `d`, kept within
+// min..max (min wins where the two cross).
+std::int64_t Extent(std::int64_t size, std::int64_t d, std::int64_t min,
+                    std::int64_t max) noexcept {
+  const std::int64_t wanted = size + d;
+  if (wanted > max) return max < min ? min : max;
+  return wanted < min ? min : wanted;
+}
+
 }  // namespace
 
 int HitTest(const Rect& w, std::int32_t x, std::int32_t y) noexcept {
@@ -64,6 +73,34 @@ Point MinTrackSize(int direction, std::int32_t transparentEdge) noexcept {
     case Bottom: return {twice, s};
     default: return {twice, twice};
   }
+}
+
+Rect SizeByBorder(const Rect& start, int code, Point travel, Point minSize,
+                  Point maxSize) noexcept {
+  // Which edges the border names: -1 the left (top) edge, +1 the right
+  // (bottom) edge, 0 neither.
+  int h = 0, v = 0;
+  switch (code) {
+    case kHitLeft: h = -1; break;
+    case kHitRight: h = 1; break;
+    case kHitTop: v = -1; break;
+    case kHitBottom: v = 1; break;
+    case kHitTopLeft: h = -1, v = -1; break;
+    case kHitTopRight: h = 1, v = -1; break;
+    case kHitBottomLeft: h = -1, v = 1; break;
+    case kHitBottomRight: h = 1, v = 1; break;
+    default: return start;
+  }
+  Rect r = start;
+  const std::int64_t w = std::int64_t{start.right} - start.left;
+  const std::int64_t ht = std::int64_t{start.bottom} - start.top;
+  if (h < 0)
+    r.left = Narrow(start.right - Extent(w, -std::int64_t{travel.x}, minSize.x, maxSize.x));
+  if (h > 0) r.right = Narrow(start.left + Extent(w, travel.x, minSize.x, maxSize.x));
+  if (v < 0)
+    r.top = Narrow(start.bottom - Extent(ht, -std::int64_t{travel.y}, minSize.y, maxSize.y));
+  if (v > 0) r.bottom = Narrow(start.top + Extent(ht, travel.y, minSize.y, maxSize.y));
+  return r;
 }
 
 Rect ViewRectFor(const Rect& mirror, int direction, std::int32_t transparentEdge) noexcept {

@@ -34,6 +34,13 @@ int CursorForHitCode(int code) noexcept;
 // Minimum tracking size of the mirror window.
 Point MinTrackSize(int direction, std::int32_t transparentEdge) noexcept;
 
+// The window rectangle while the border that hit-test code `code` names is
+// dragged: that edge or those two edges move by the cursor's travel since the
+// press, the others stay. The size keeps within minSize..maxSize (the minimum
+// wins where the two cross): an edge stops at the limit and the opposite edge
+// does not move. A code that names no border gives `start`.
+Rect SizeByBorder(const Rect& start, int code, Point travel, Point minSize, Point maxSize) noexcept;
+
 // The view's rectangle: the mirror window widened by the transparent band on
 // the reflected side.
 Rect ViewRectFor(const Rect& mirror, int direction, std::int32_t transparentEdge) noexcept;

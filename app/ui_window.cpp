@@ -48,8 +48,15 @@ bool CUIWindow::ProcessWindowMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
         if (wParam != SIZE_MINIMIZED) PlaceView();
       });
       break;
+    case WM_WINDOWPOSCHANGED:  // passes on, for WM_MOVE and WM_SIZE
+      map.PassOn([&] { ShowViewWithWindow(); });
+      break;
     case WM_SETCURSOR:
-      if (map.Handle([&] { return OnSetCursor(); })) return true;
+      // Over a window disabled by an open dialog the default procedure beeps
+      // and flashes that dialog: the feedback a user expects.
+      if (static_cast<short>(LOWORD(lParam)) != HTERROR &&
+          map.Handle([&] { return OnSetCursor(); }))
+        return true;
       break;
     case WM_NCLBUTTONDOWN:
       if (map.Handle([&] { return withResult0([&] { OnNcLButtonDown(lParam); }); })) return true;
@@ -99,8 +106,9 @@ bool CUIWindow::ProcessWindowMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
   if (map.Chain<fw::CSingleTimerImpl<CUIWindow, 100, kRefreshTimerId>>(*this, hwnd, msg, wParam,
                                                                        lParam))
     return true;
-  // CMouseMoveImpl: WM_LBUTTONDOWN, WM_MOUSEMOVE, WM_LBUTTONUP (drags the
-  // window, passes on).
+  // CMouseMoveImpl: WM_LBUTTONDOWN, WM_MOUSEMOVE, WM_LBUTTONUP (drags or
+  // sizes the window, passes on); WM_KEYDOWN (Escape ends a sizing where it
+  // started, handled); WM_CAPTURECHANGED (ends it, passes on).
   if (map.Chain<CMouseMoveImpl<CUIWindow>>(*this, hwnd, msg, wParam, lParam)) return true;
   return false;
 }
@@ -133,17 +141,33 @@ LRESULT CUIWindow::OnCreate() {
   SetDirectionRadio(g_setting.Direction);
 
   // The view's creation is not checked: without it the window still moves,
-  // sizes and counts ticks, it only shows no picture. It is shown without
-  // being activated: it takes no input, and the mirror window is activated
-  // when it is shown. Under Wine with a window manager an activated popup is
-  // handed to the manager, which then stacks the mirror window above it.
-  if (m_view.Create(m_hWnd)) m_view.ShowWindow(SW_SHOWNA);
+  // sizes and counts ticks, it only shows no picture.
+  m_view.Create(m_hWnd);
 
   m_nTickCount = 0;
   StartTimer();
   // Place the view now: a window restored maximised gets no further move.
   PlaceView();
+  // A window restored maximised is shown already; any other is shown later,
+  // by whoever started the program, and the view with it.
+  ShowViewWithWindow();
   return 0;
+}
+
+void CUIWindow::ShowViewWithWindow() {
+  if (!m_view.m_hWnd) return;
+  // Minimised, the system hides the owned view and shows it again on restore.
+  const bool shown = ::IsWindowVisible(m_hWnd) != FALSE;
+  const bool viewShown = ::IsWindowVisible(m_view) != FALSE;
+  if (shown && !::IsIconic(m_hWnd) && !viewShown) {
+    PlaceView();
+    // Without activation: the view takes no input, and under Wine with a
+    // window manager an activated popup is handed to the manager, which then
+    // stacks the mirror window above it.
+    m_view.ShowWindow(SW_SHOWNA);
+  } else if (!shown && viewShown) {
+    m_view.ShowWindow(SW_HIDE);
+  }
 }
 
 void CUIWindow::StartTimer() { CSingleTimerImpl::StartTimer(g_setting.TimerPeriod()); }
@@ -160,19 +184,19 @@ int CUIWindow::HitTest(int x, int y) const {
 
 LRESULT CUIWindow::OnSetCursor() {
   const DWORD pos = ::GetMessagePos();
-  const int cursor = CursorForHitCode(
-      HitTest(fw::GetXParam(static_cast<LPARAM>(pos)), fw::GetYParam(static_cast<LPARAM>(pos))));
+  // While a border is dragged its cursor stays, wherever the mouse is.
+  const int code = m_nSizingCode ? m_nSizingCode
+                                 : HitTest(fw::GetXParam(static_cast<LPARAM>(pos)),
+                                           fw::GetYParam(static_cast<LPARAM>(pos)));
+  const int cursor = CursorForHitCode(code);
   if (cursor == 0) return 0;
   ::SetCursor(::LoadCursorW(nullptr, MAKEINTRESOURCEW(cursor)));
   return TRUE;
 }
 
 void CUIWindow::OnNcLButtonDown(LPARAM lParam) {
-  const int code = HitTest(fw::GetXParam(lParam), fw::GetYParam(lParam));
-  // SC_SIZE plus the sizing edge, 1 (left) .. 8 (bottom right), starts the
-  // system's own sizing loop for that border.
-  if (code >= kHitLeft && code <= kHitBottomRight)
-    ::SendMessageW(m_hWnd, WM_SYSCOMMAND, static_cast<WPARAM>(SC_SIZE + (code - 9)), 0);
+  const POINT pt{fw::GetXParam(lParam), fw::GetYParam(lParam)};
+  BeginSizing(m_hWnd, HitTest(pt.x, pt.y), pt);
 }
 
 void CUIWindow::OnGetMinMaxInfo(MINMAXINFO* info) {

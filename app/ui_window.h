@@ -76,6 +76,9 @@ class CUIWindow : public fw::CWindowImpl<CUIWindow, CWindowW, CUIWindowTraits>,
 
   // Lays the view over the window, widened by the band on the reflected side.
   void PlaceView();
+  // Shows the view when the window is shown and hides it when the window is
+  // hidden, so that a hidden start leaves nothing on the screen.
+  void ShowViewWithWindow();
 
   // One refresh tick: whole or only around the cursor.
   void OnTimer();

@@ -114,10 +114,47 @@ TEST_F(UIWindowTest, FirstRunTakesTheDefaultPlaceOnThePrimaryWorkArea) {
     EXPECT_STREQ(title, L"Vellora");
     EXPECT_EQ(w.m_nTimerId, 1u);
     EXPECT_EQ(w.m_nElapse, 33u);  // 29.97 refreshes a second
-    // Shown without being activated: it takes no input of its own.
-    EXPECT_TRUE(::IsWindowVisible(w.m_view));
-    EXPECT_NE(::GetActiveWindow(), w.m_view.m_hWnd);
   }
+}
+
+// Whoever starts the program decides how its window shows; the view shows
+// exactly when the window does, so a hidden start leaves nothing on the screen.
+TEST_F(UIWindowTest, TheViewShowsOnlyWithTheWindow) {
+  const struct {
+    int show;
+    bool view;
+  } cases[] = {{SW_HIDE, false}, {SW_SHOWMINNOACTIVE, false}, {SW_SHOW, true}};
+  for (const auto& c : cases) {
+    CUIWindow w;
+    ASSERT_NE(w.Create(nullptr), nullptr);
+    EXPECT_FALSE(::IsWindowVisible(w.m_view)) << c.show;  // not before the window
+    w.ShowWindow(c.show);
+    PumpMessages(100);
+    EXPECT_EQ(::IsWindowVisible(w.m_view) != FALSE, c.view) << c.show;
+    // Shown later (restored from the taskbar, or shown by the program that
+    // started it hidden): the view lies on the window.
+    w.ShowWindow(SW_SHOWNOACTIVATE);
+    PumpMessages(100);
+    EXPECT_TRUE(::IsWindowVisible(w.m_view)) << c.show;
+    EXPECT_EQ(WindowRectOf(w.m_view), ViewRectFor(WindowRectOf(w), Left, 50)) << c.show;
+    // Shown without being activated: it takes no input of its own.
+    EXPECT_NE(::GetActiveWindow(), w.m_view.m_hWnd);
+    w.ShowWindow(SW_HIDE);
+    EXPECT_FALSE(::IsWindowVisible(w.m_view)) << c.show;
+  }
+}
+
+// While a dialog is open the window is disabled; a click on it must reach the
+// default procedure, which beeps and flashes the dialog.
+TEST_F(UIWindowTest, ACursorQueryOverTheDisabledWindowGoesOnToTheSystem) {
+  Create();
+  LRESULT result = 0;
+  EXPECT_FALSE(
+      window.ProcessWindowMessage(window, WM_SETCURSOR, reinterpret_cast<WPARAM>(window.m_hWnd),
+                                  MAKELPARAM(static_cast<WORD>(HTERROR), WM_LBUTTONDOWN), result));
+  EXPECT_TRUE(window.ProcessWindowMessage(window, WM_SETCURSOR,
+                                          reinterpret_cast<WPARAM>(window.m_hWnd),
+                                          MAKELPARAM(HTCLIENT, WM_MOUSEMOVE), result));
 }
 
 TEST_F(UIWindowTest, StoredPlacementIsRestoredShiftedOntoTheScreen) {
@@ -328,6 +365,75 @@ TEST_F(UIWindowTest, SessionEndKeepsThePlaceAndTheSettings) {
   window.SendMessage(WM_ENDSESSION, TRUE, 0);
   EXPECT_EQ(StoredRect(), (Rect{200, 150, 600, 450}));
   EXPECT_EQ(test::ReadRaw(kSettingKey, L"Edge"), test::Dword(9));
+}
+
+// Windows drops the system's sizing command for a window with a system menu
+// and no sizing frame; Wine 8 carries it out. This puts the refusal back for
+// the test's thread.
+HWND g_refusedFor = nullptr;
+LRESULT CALLBACK RefuseSizingWithoutFrame(int code, WPARAM wParam, LPARAM lParam) {
+  if (code == HCBT_SYSCOMMAND && (wParam & 0xFFF0) == SC_SIZE && g_refusedFor &&
+      !(::GetWindowLongW(g_refusedFor, GWL_STYLE) & WS_THICKFRAME))
+    return 1;
+  return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+TEST_F(UIWindowTest, BordersSizeTheWindowWhereTheSystemRefusesToSizeIt) {
+  Create();
+  g_refusedFor = window;
+  HHOOK hook =
+      ::SetWindowsHookExW(WH_CBT, RefuseSizingWithoutFrame, nullptr, ::GetCurrentThreadId());
+  ASSERT_NE(hook, nullptr);
+  const Rect start{400, 300, 800, 600};
+  // The mouse at a screen point, in the window's client coordinates of the
+  // moment, as the system delivers it to the window that has the capture.
+  const auto mouse = [&](UINT msg, int x, int y) {
+    POINT p{x, y};
+    ::ScreenToClient(window, &p);
+    window.SendMessage(msg, msg == WM_MOUSEMOVE ? MK_LBUTTON : 0, MAKELPARAM(p.x, p.y));
+  };
+  const struct {
+    POINT press, to;
+    Rect expected;
+  } cases[] = {
+      {{403, 450}, {353, 470}, {350, 300, 800, 600}},   // left border, 3 px in
+      {{797, 597}, {737, 637}, {400, 300, 740, 640}},   // bottom-right corner
+      {{402, 302}, {1000, 900}, {700, 400, 800, 600}},  // top-left, stops at 100 x 200
+      {{600, 305}, {600, 1000}, {400, 400, 800, 600}},  // top, stops at 200 high
+  };
+  for (const auto& c : cases) {
+    window.MoveWindow(ToRECT(start), true);
+    window.SendMessage(WM_NCLBUTTONDOWN, HTCLIENT, MAKELPARAM(c.press.x, c.press.y));
+    EXPECT_EQ(::GetCapture(), window.m_hWnd);
+    mouse(WM_MOUSEMOVE, (c.press.x + c.to.x) / 2, (c.press.y + c.to.y) / 2);
+    mouse(WM_MOUSEMOVE, c.to.x, c.to.y);
+    EXPECT_EQ(WindowRectOf(window), c.expected) << c.press.x << "," << c.press.y;
+    EXPECT_EQ(WindowRectOf(window.m_view), ViewRectFor(c.expected, Left, 50));
+    mouse(WM_LBUTTONUP, c.to.x, c.to.y);
+    EXPECT_EQ(::GetCapture(), nullptr);
+    mouse(WM_MOUSEMOVE, c.press.x, c.press.y);  // released: stays
+    EXPECT_EQ(WindowRectOf(window), c.expected);
+  }
+
+  // Escape puts back the rectangle of the press; the cursor keeps the border's
+  // shape while sizing.
+  window.MoveWindow(ToRECT(start), true);
+  window.SendMessage(WM_NCLBUTTONDOWN, HTCLIENT, MAKELPARAM(797, 450));
+  mouse(WM_MOUSEMOVE, 900, 100);
+  EXPECT_EQ(WindowRectOf(window), (Rect{400, 300, 903, 600}));
+  EXPECT_EQ(::GetCursor(), ::LoadCursorW(nullptr, IDC_SIZEWE));
+  window.SendMessage(WM_KEYDOWN, VK_ESCAPE, 0);
+  EXPECT_EQ(WindowRectOf(window), start);
+  EXPECT_EQ(::GetCapture(), nullptr);
+  // A capture lost to another window ends the sizing where it is.
+  window.SendMessage(WM_NCLBUTTONDOWN, HTCLIENT, MAKELPARAM(600, 597));
+  mouse(WM_MOUSEMOVE, 600, 620);
+  ::SetCapture(window.m_view);
+  ::ReleaseCapture();
+  mouse(WM_MOUSEMOVE, 600, 700);
+  EXPECT_EQ(WindowRectOf(window), (Rect{400, 300, 800, 623}));
+  ::UnhookWindowsHookEx(hook);
+  g_refusedFor = nullptr;
 }
 
 TEST_F(UIWindowTest, DraggingByTheInsideFollowsTheCursor) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <ostream>
 
 namespace vl {
@@ -56,6 +57,42 @@ TEST(Layout, MinimumTrackingSize) {
   EXPECT_EQ(MinTrackSize(Bottom, 100), (Point{200, 100}));
   EXPECT_EQ(MinTrackSize(7, 50), (Point{200, 200}));
   EXPECT_EQ(MinTrackSize(Left, 150), (Point{150, 300}));  // only with an unclamped band
+}
+
+TEST(Layout, SizingMovesTheNamedEdgesWithinTheLimits) {
+  const Rect w{100, 100, 400, 300};
+  const Point min{100, 200}, max{1000, 250};
+  const struct {
+    int code;
+    Point travel;
+    Rect expected;
+  } cases[] = {
+      {kHitLeft, {-30, 99}, {70, 100, 400, 300}},
+      {kHitRight, {40, -5}, {100, 100, 440, 300}},
+      {kHitTop, {7, -20}, {100, 80, 400, 300}},  // max height 250 from 200: below the cap
+      {kHitBottomRight, {-60, 40}, {100, 100, 340, 340}},
+      {kHitTopLeft, {10, 10}, {110, 100, 400, 300}},  // already at the minimum height
+      {kHitTopRight, {5, -5}, {100, 95, 405, 300}},
+      {kHitBottomLeft, {5, 5}, {105, 100, 400, 305}},
+      // Past the minimum: the moving edge stops, the opposite one stays.
+      {kHitLeft, {1000, 0}, {300, 100, 400, 300}},
+      {kHitRight, {-1000, 0}, {100, 100, 200, 300}},
+      {kHitTop, {0, 1000}, {100, 100, 400, 300}},
+      {kHitBottom, {0, -1000}, {100, 100, 400, 300}},
+      // Past the maximum.
+      {kHitRight, {5000, 0}, {100, 100, 1100, 300}},
+      {kHitTopLeft, {-5000, -5000}, {-600, 50, 400, 300}},
+      // Extreme travel does not overflow.
+      {kHitLeft, {INT32_MIN, 0}, {-600, 100, 400, 300}},
+      // Not a border: nothing moves.
+      {kHitClient, {50, 50}, w},
+      {0, {50, 50}, w},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(SizeByBorder(w, c.code, c.travel, min, max), c.expected)
+        << c.code << " by " << c.travel.x << "," << c.travel.y;
+  // A maximum below the minimum: the minimum holds.
+  EXPECT_EQ(SizeByBorder(w, kHitBottom, {0, 0}, {100, 200}, {50, 150}), (Rect{100, 100, 400, 300}));
 }
 
 TEST(Layout, ViewBandOnTheReflectedSideAndBack) {
