@@ -43,7 +43,8 @@ log "screenshots: $shots"
 stop_all
 
 # Again on a desktop with a window manager, as people use it: the picture
-# checks, a drag, a change of side, About and Exit.
+# checks, a drag and sizing by the borders, a change of side, About and Exit,
+# and the hidden and the minimised start.
 start_xvfb
 export WINEPREFIX="$VELLORA_BUILD/wineprefix-e2e-wm"
 start_wm
@@ -51,5 +52,7 @@ log "end-to-end suite with openbox on display $DISPLAY (fresh prefix $WINEPREFIX
 VELLORA_BUILD="$VELLORA_BUILD" VELLORA_E2E_PREFIX="$WINEPREFIX" VELLORA_E2E_WM=openbox \
   VELLORA_E2E_SHOTS="$VELLORA_BUILD/e2e/shots-openbox" python3 "$VELLORA_ROOT/tests/e2e/test_vellora.py" \
   MirrorTest.test_each_side_mirrors_what_lies_beside_it \
+  MirrorTest.test_drag_and_size \
+  MirrorTest.test_hidden_and_minimised_starts \
   MirrorTest.test_on_a_desktop_the_view_stays_on_top || status=1
 exit $status

@@ -13,6 +13,15 @@
 // pattern and the new fills, so a test can change the source at a chosen place
 // and moment without touching the mouse; the ticking rectangles let it count
 // how often the mirror shows a new picture of a place.
+//
+//   vellora_picture.exe --start show-command program
+// is a launcher instead: it starts `program` with the show command (a number,
+// SW_HIDE = 0, SW_SHOWMINNOACTIVE = 7, ...) in its start-up information, as a
+// script, a scheduled task or a shortcut set to "Minimized" does, waits for
+// it and ends with its exit code; and
+//   vellora_picture.exe --restore title
+// restores the minimised top-level window of that title, as a click on its
+// taskbar button does.
 #include <windows.h>
 
 #include <algorithm>
@@ -170,9 +179,33 @@ LRESULT CALLBACK PictureProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
   }
 }
 
+int Launch(int show, const wchar_t* program) {
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  si.dwFlags = STARTF_USESHOWWINDOW;
+  si.wShowWindow = static_cast<WORD>(show);
+  PROCESS_INFORMATION pi{};
+  std::wstring commandLine = L"\"" + std::wstring(program) + L"\"";
+  if (!::CreateProcessW(program, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &si, &pi))
+    return 255;
+  ::CloseHandle(pi.hThread);
+  ::WaitForSingleObject(pi.hProcess, INFINITE);
+  DWORD code = 255;
+  ::GetExitCodeProcess(pi.hProcess, &code);
+  ::CloseHandle(pi.hProcess);
+  return static_cast<int>(code);
+}
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
+  if (__argc == 4 && __wargv && std::wcscmp(__wargv[1], L"--start") == 0)
+    return Launch(_wtoi(__wargv[2]), __wargv[3]);
+  if (__argc == 3 && __wargv && std::wcscmp(__wargv[1], L"--restore") == 0) {
+    HWND target = ::FindWindowW(nullptr, __wargv[2]);
+    return target && ::PostMessageW(target, WM_SYSCOMMAND, SC_RESTORE, 0) ? 0 : 1;
+  }
   int x = 400, y = 300, w = 550, h = 500;
   if (__argc >= 5 && __wargv) {
     x = _wtoi(__wargv[1]);

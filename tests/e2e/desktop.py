@@ -105,6 +105,12 @@ def window_ids(name):
     return [int(w) for w in out.split()]
 
 
+def window_ids_all(name):
+    """X windows whose title is exactly `name`, shown or not."""
+    out = xdotool("search", "--name", "^" + re.escape(name) + "$")
+    return [int(w) for w in out.split()]
+
+
 def geometry(window):
     """(left, top, right, bottom) of an X window."""
     out = xdotool("getwindowgeometry", "--shell", window)
