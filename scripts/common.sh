@@ -37,11 +37,12 @@ source_date_epoch() {
   fi
 }
 
-# The Windows program and its tests (cross-compiled).
+# The Windows program and its tests (cross-compiled); with target names, only
+# those and what they need.
 build_windows() {
   cmake -S "$VELLORA_ROOT" -B "$VELLORA_BUILD/win" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$VELLORA_ROOT/cmake/mingw-w64-x86_64.cmake" >/dev/null
-  cmake --build "$VELLORA_BUILD/win"
+  cmake --build "$VELLORA_BUILD/win" ${1:+--target "$@"}
 }
 
 # The platform-free code and its tests, natively under ASan and UBSan.
