@@ -21,7 +21,9 @@
 // it and ends with its exit code; and
 //   vellora_picture.exe --restore title
 // restores the minimised top-level window of that title, as a click on its
-// taskbar button does.
+// taskbar button does; and
+//   vellora_picture.exe --refuse-sizing dll
+// installs the dll's CBT hook for the whole desktop and keeps it until killed.
 #include <windows.h>
 
 #include <algorithm>
@@ -197,11 +199,26 @@ int Launch(int show, const wchar_t* program) {
   return static_cast<int>(code);
 }
 
+int RefuseSizing(const wchar_t* dll) {
+  HMODULE module = ::LoadLibraryW(dll);
+  const auto proc = module ? reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(
+                                 ::GetProcAddress(module, "RefuseSizingWithoutFrame")))
+                           : nullptr;
+  HHOOK hook = proc ? ::SetWindowsHookExW(WH_CBT, proc, module, 0) : nullptr;
+  if (!hook) return 1;
+  MSG msg;
+  while (::GetMessageW(&msg, nullptr, 0, 0) > 0) ::DispatchMessageW(&msg);
+  ::UnhookWindowsHookEx(hook);
+  return 0;
+}
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
   if (__argc == 4 && __wargv && std::wcscmp(__wargv[1], L"--start") == 0)
     return Launch(_wtoi(__wargv[2]), __wargv[3]);
+  if (__argc == 3 && __wargv && std::wcscmp(__wargv[1], L"--refuse-sizing") == 0)
+    return RefuseSizing(__wargv[2]);
   if (__argc == 3 && __wargv && std::wcscmp(__wargv[1], L"--restore") == 0) {
     HWND target = ::FindWindowW(nullptr, __wargv[2]);
     return target && ::PostMessageW(target, WM_SYSCOMMAND, SC_RESTORE, 0) ? 0 : 1;

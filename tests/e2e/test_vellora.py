@@ -21,6 +21,7 @@ ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 BUILD = os.environ.get("VELLORA_BUILD", os.path.join(ROOT, "build"))
 EXE = os.path.join(BUILD, "win", "app", "vellora.exe")
 PICTURE = os.path.join(BUILD, "win", "tests", "app", "vellora_picture.exe")
+REFUSE_SIZING = os.path.join(BUILD, "win", "tests", "app", "vellora_refuse_sizing.dll")
 PREFIX = os.environ.get("VELLORA_E2E_PREFIX", os.path.join(BUILD, "wineprefix-e2e"))
 WORK = os.path.join(BUILD, "e2e")
 DOCS = os.environ.get("VELLORA_E2E_SHOTS", os.path.join(WORK, "shots"))
@@ -167,11 +168,17 @@ def dialog_texts(log):
     return texts
 
 
+def windows_path(path):
+    """A host path as Wine's programs name it."""
+    return "Z:" + path.replace("/", "\\")
+
+
 class Desktop:
     """Everything one run of the suite shares: the screen and the prefix."""
 
     screen = None
     wine = None
+    refusal = None
 
     @classmethod
     def open(cls):
@@ -181,9 +188,19 @@ class Desktop:
         cls.wine = Wine(PREFIX)
         cls.wine.boot()
         cls.screen = Screen(os.environ["DISPLAY"])
+        # Windows ignores the system's sizing command for a window with a
+        # system menu and no sizing frame; Wine carries it out. A desktop-wide
+        # hook puts Windows' rule back for every program of the suite.
+        cls.refusal = cls.wine.start(PICTURE, "--refuse-sizing", windows_path(REFUSE_SIZING))
+        time.sleep(0.5)
+        if cls.refusal.poll() is not None:
+            raise RuntimeError("the hook that refuses the sizing command did not install")
 
     @classmethod
     def close(cls):
+        if cls.refusal:
+            cls.refusal.kill()
+            cls.refusal.wait()
         if cls.screen:
             cls.screen.close()
         if cls.wine:
@@ -211,7 +228,7 @@ class Picture:
         self.set([])
         l, t, r, b = rect
         self.process = wine.start(PICTURE, str(l), str(t), str(r - l), str(b - t),
-                                  "Z:" + self.commands.replace("/", "\\"))
+                                  windows_path(self.commands))
         wait_for(lambda: window_ids("Picture"), 10, what="the picture window")
         time.sleep(0.3)
 
@@ -277,7 +294,7 @@ class LaunchedVellora(Vellora):
     def __init__(self, wine, show):
         self.wine = wine
         self.window = None
-        self.process = wine.start(PICTURE, "--start", str(show), "Z:" + EXE.replace("/", "\\"))
+        self.process = wine.start(PICTURE, "--start", str(show), windows_path(EXE))
         wait_for(lambda: program_windows(visible_only=False), 15, what="Vellora's windows")
         time.sleep(1.0)  # time enough to show what it would show
 
