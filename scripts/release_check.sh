@@ -19,6 +19,9 @@
 # check; exits non-zero if any failed. Leaves the prefix as it found it: the
 # settings key is saved first and put back at the end.
 #
+# It checks the release in $VELLORA_RELEASE_DIR ($VELLORA_BUILD/release unless
+# set), which must be unsigned: it refuses while a signing key is configured.
+#
 # With VELLORA_RELEASE_OTHER=<folder> (the release folder of a build made
 # elsewhere, e.g. another machine's build/release) it compares against that
 # instead of building again.
@@ -88,7 +91,7 @@ if [ -z "$other" ]; then
       -cf - . | tar -xf - -C "$again/src"
   fi
   log "building the release a second time in $again"
-  if SOURCE_DATE_EPOCH=$(source_date_epoch) VELLORA_BUILD="$again/b" VELLORA_RELEASE_DIR= \
+  if SOURCE_DATE_EPOCH=$(source_date_epoch) VELLORA_BUILD="$again/b" VELLORA_RELEASE_DIR='' \
     "$again/src/scripts/release.sh" >"$again/log.txt" 2>&1; then
     other="$again/b/release"
     check "a build with no key configured says that it does not sign" \
@@ -348,7 +351,7 @@ signed_by_it() { # file
 }
 # From the release's build tree; only the staging, signing and packing are new.
 if VELLORA_RELEASE_DIR="$signed/release" VELLORA_SIGN_PKCS12="$key_dir/signer.p12" \
-  VELLORA_SIGN_PASSWORD="$password" VELLORA_SIGN_TIMESTAMP_URL= \
+  VELLORA_SIGN_PASSWORD="$password" VELLORA_SIGN_TIMESTAMP_URL='' \
   "$VELLORA_ROOT/scripts/release.sh" >"$signed/log.txt" 2>&1; then
   signed_setup="$signed/release/$setup_name"
   unzip -q "$signed/release/$zip_name" vellora.exe -d "$signed"
