@@ -1,5 +1,6 @@
 ; Per-user installer of Vellora, made by scripts/release.sh:
-;   makensis -INPUTCHARSET UTF8 -DVERSION=x.y.z -DSTAGE=<dir> -DICON=<ico> -DOUTFILE=<exe> vellora.nsi
+;   makensis -INPUTCHARSET UTF8 -DVERSION=x.y.z -DSTAGE=<dir> -DICON=<ico> -DOUTFILE=<exe>
+;     [-DSIGN=<signing script>] vellora.nsi
 ; STAGE holds vellora.exe, README.txt and LICENSE.txt.
 ;
 ; No administrator rights: everything goes into the user's own folders and
@@ -25,6 +26,13 @@ Target amd64-unicode
 !insertmacro REQUIRE STAGE
 !insertmacro REQUIRE ICON
 !insertmacro REQUIRE OUTFILE
+
+; With -DSIGN=<script>, the script signs the uninstaller before it is packed
+; into the installer, and then the installer itself.
+!ifdef SIGN
+  !uninstfinalize '"${SIGN}" "%1"' = 0
+  !finalize '"${SIGN}" "%1"' = 0
+!endif
 
 !define PRODUCT "Vellora"
 !define MAKER "Korvane"

@@ -1,18 +1,38 @@
 #!/usr/bin/env bash
 # Makes the release artefacts: installs what is missing, builds an optimised,
-# stripped, static vellora.exe in its own tree, checks it, and writes
-#   $VELLORA_BUILD/release/vellora-<version>-portable.zip  (exe, read-me, licence)
-#   $VELLORA_BUILD/release/vellora-<version>-setup.exe     (per-user NSIS installer)
-#   $VELLORA_BUILD/release/SHA256SUMS                      (checksums of the two)
+# stripped, static vellora.exe in its own tree ($VELLORA_BUILD/release/build),
+# checks it, and writes into $VELLORA_RELEASE_DIR ($VELLORA_BUILD/release unless set)
+#   vellora-<version>-portable.zip  (exe, read-me, licence)
+#   vellora-<version>-setup.exe     (per-user NSIS installer)
+#   SHA256SUMS                      (checksums of the two)
+#   CHANGELOG.md                    (the release notes that the manifests link)
+#   winget/Korvane.Vellora*.yaml    (winget manifests: version, installer, en-US, ja-JP)
+#   scoop/vellora.json              (Scoop manifest)
 # then prints their sizes. scripts/release_check.sh tries them under Wine.
+#
+# The manifests give the download address of each file as
+# $VELLORA_DOWNLOAD_URL/<version>/<file>, by default under the home page.
+#
+# With a key configured (VELLORA_SIGN_*, see packaging/sign.sh) vellora.exe is
+# signed before it is staged, and so are the uninstaller and the installer;
+# without one nothing is signed, and the log says so.
 #
 # The same commit gives the same bytes: the exe carries no link time, and the
 # files in the zip and the installer carry the commit's time
-# (SOURCE_DATE_EPOCH; from git, or else the newest source file's time).
+# (SOURCE_DATE_EPOCH; from git, or else the newest source file's time). A
+# signature carries the time of signing, so only unsigned releases repeat.
 set -euo pipefail
 . "$(dirname "$0")/common.sh"
 
-ensure_packages nsis zip unzip
+sign="$VELLORA_ROOT/packaging/sign.sh"
+signing=1
+"$sign" --configured || case $? in
+  1) signing=0 ;;
+  *) exit 1 ;;
+esac
+extra=()
+[ -z "${VELLORA_SIGN_PKCS11_KEY:-}" ] || extra=(libengine-pkcs11-openssl)
+ensure_packages nsis zip unzip osslsigncode python3-yaml python3-jsonschema "${extra[@]}"
 
 version=$(sed -n 's/^project(Vellora VERSION \([0-9]*\.[0-9]*\.[0-9]*\).*/\1/p' \
   "$VELLORA_ROOT/CMakeLists.txt")
@@ -22,8 +42,14 @@ SOURCE_DATE_EPOCH=$(source_date_epoch)
 [[ $SOURCE_DATE_EPOCH =~ ^[0-9]+$ ]] || { log "no usable SOURCE_DATE_EPOCH"; exit 1; }
 export SOURCE_DATE_EPOCH
 
-out="$VELLORA_BUILD/release"
-tree="$out/build"
+# The addresses the program shows in its About box.
+home=$(sed -n 's/.*"\(https:[^"]*\)", IDC_ABOUT_LINK.*/\1/p' "$VELLORA_ROOT/res/english.rc")
+home_ja=$(sed -n 's/.*"\(https:[^"]*\)", IDC_ABOUT_LINK.*/\1/p' "$VELLORA_ROOT/res/japanese.rc")
+[ -n "$home" ] && [ -n "$home_ja" ] || { log "no home page in res/english.rc or res/japanese.rc"; exit 1; }
+download_url=${VELLORA_DOWNLOAD_URL:-${home}download}
+
+out=${VELLORA_RELEASE_DIR:-$VELLORA_BUILD/release}
+tree="$VELLORA_BUILD/release/build"
 stage="$out/stage"
 zip_file="$out/vellora-$version-portable.zip"
 setup_file="$out/vellora-$version-setup.exe"
@@ -78,6 +104,14 @@ log "staging"
 rm -rf "$stage"
 mkdir -p "$stage"
 cp "$exe" "$stage/vellora.exe"
+if [ $signing -eq 1 ]; then
+  log "signing with ${VELLORA_SIGN_PKCS12:-the PKCS#11 key $VELLORA_SIGN_PKCS11_KEY}"
+  [ -n "${VELLORA_SIGN_TIMESTAMP_URL:-}" ] ||
+    log "no time-stamp server (VELLORA_SIGN_TIMESTAMP_URL): the signatures end with the certificate"
+  "$sign" "$stage/vellora.exe"
+else
+  log "not signing: no key configured (VELLORA_SIGN_PKCS12 or VELLORA_SIGN_PKCS11_KEY)"
+fi
 # Texts for Windows: CRLF line ends.
 sed -e "s/@VERSION@/$version/g" -e 's/$/\r/' "$VELLORA_ROOT/packaging/README.txt" \
   >"$stage/README.txt"
@@ -95,11 +129,20 @@ rm -f "$zip_file"
 
 log "making $(basename "$setup_file")"
 rm -f "$setup_file"
+sign_define=()
+[ $signing -eq 0 ] || sign_define=(-DSIGN="$sign")
 makensis -V2 -INPUTCHARSET UTF8 -DVERSION="$version" -DSTAGE="$stage" \
-  -DICON="$VELLORA_ROOT/res/vellora.ico" -DOUTFILE="$setup_file" \
+  -DICON="$VELLORA_ROOT/res/vellora.ico" -DOUTFILE="$setup_file" "${sign_define[@]}" \
   "$VELLORA_ROOT/packaging/vellora.nsi"
 
 (cd "$out" && sha256sum "$(basename "$zip_file")" "$(basename "$setup_file")" >SHA256SUMS)
+
+log "writing the winget and Scoop manifests (downloads from $download_url/$version/)"
+cp "$VELLORA_ROOT/CHANGELOG.md" "$out/CHANGELOG.md"
+rm -rf "$out/winget" "$out/scoop"
+# Debian's python3, whose modules the packages above bring.
+/usr/bin/python3 "$VELLORA_ROOT/packaging/manifests.py" write "$out" --version "$version" \
+  --epoch "$SOURCE_DATE_EPOCH" --download-url "$download_url" --home "$home" --home-ja "$home_ja"
 
 size() { printf '%8d bytes (%d KiB)  %s\n' "$(stat -c %s "$1")" $((($(stat -c %s "$1") + 1023) / 1024)) "$1"; }
 log "release $version made"
@@ -107,3 +150,4 @@ size "$exe"
 size "$zip_file"
 size "$setup_file"
 sed 's/^/  /' "$out/SHA256SUMS"
+(cd "$out" && find winget scoop -type f | sort | sed 's/^/  /')

@@ -1,16 +1,26 @@
 #!/usr/bin/env bash
 # Checks the artefacts of scripts/release.sh: that SHA256SUMS matches them and
 # that a second build of the same sources in other directories gives the same
-# bytes (exe, zip, installer); then tries them under Wine as a user would: the
-# portable zip's contents, then a silent per-user install (files, Start-menu
-# shortcut, uninstall entry), a start of the installed program until its
-# window shows and a close, the refusal to (un)install over a running copy,
-# and silent uninstalls that keep and that remove the settings.
+# bytes (exe, zip, installer, manifests); that the winget and Scoop manifests
+# validate against the official JSON schemas in ../shared/schemas (beside the
+# repository; skipped, saying so, where it is absent) and hold the hashes of
+# the files they name; then tries the artefacts under Wine as a user would:
+# the portable zip's contents, then a silent per-user install (files,
+# Start-menu shortcut, uninstall entry), a start of the installed program
+# until its window shows and a close, the refusal to (un)install over a
+# running copy, and silent uninstalls that keep and that remove the settings.
+# Last, it makes a signed release with a throw-away self-signed certificate
+# (in $VELLORA_BUILD/release-signed, from the same build tree) and checks that
+# every signed file verifies as signed by it and that its installer still
+# installs, starts and uninstalls.
 #
 # Uses the caller's display and Wine prefix when DISPLAY and WINEPREFIX are
 # set (as scripts/test.sh leaves them), otherwise starts its own. Prints each
 # check; exits non-zero if any failed. Leaves the prefix as it found it: the
 # settings key is saved first and put back at the end.
+#
+# It checks the release in $VELLORA_RELEASE_DIR ($VELLORA_BUILD/release unless
+# set), which must be unsigned: it refuses while a signing key is configured.
 #
 # With VELLORA_RELEASE_OTHER=<folder> (the release folder of a build made
 # elsewhere, e.g. another machine's build/release) it compares against that
@@ -18,12 +28,25 @@
 set -euo pipefail
 . "$(dirname "$0")/common.sh"
 
+if [ -n "${VELLORA_SIGN_PKCS12:-}${VELLORA_SIGN_PKCS11_KEY:-}" ]; then
+  log "this checks an unsigned release, which repeats byte for byte: unset VELLORA_SIGN_PKCS12"
+  log "and VELLORA_SIGN_PKCS11_KEY, and run scripts/release.sh again (the signed path is checked here too)"
+  exit 1
+fi
+ensure_packages unzip osslsigncode openssl python3-yaml python3-jsonschema
+
 version=$(sed -n 's/^project(Vellora VERSION \([0-9]*\.[0-9]*\.[0-9]*\).*/\1/p' \
   "$VELLORA_ROOT/CMakeLists.txt")
-out="$VELLORA_BUILD/release"
-setup="$out/vellora-$version-setup.exe"
-zip_file="$out/vellora-$version-portable.zip"
-built_exe="$out/build/app/vellora.exe"
+out=${VELLORA_RELEASE_DIR:-$VELLORA_BUILD/release}
+setup_name="vellora-$version-setup.exe"
+zip_name="vellora-$version-portable.zip"
+setup="$out/$setup_name"
+zip_file="$out/$zip_name"
+built_exe="$VELLORA_BUILD/release/build/app/vellora.exe"
+manifests=(CHANGELOG.md winget/Korvane.Vellora.yaml winget/Korvane.Vellora.installer.yaml
+  winget/Korvane.Vellora.locale.en-US.yaml winget/Korvane.Vellora.locale.ja-JP.yaml
+  scoop/vellora.json)
+schemas="$(cd "$VELLORA_ROOT/.." && pwd)/shared/schemas"
 for f in "$setup" "$zip_file" "$built_exe" "$out/SHA256SUMS"; do
   [ -f "$f" ] || {
     log "$f is missing: run scripts/release.sh first"
@@ -68,9 +91,11 @@ if [ -z "$other" ]; then
       -cf - . | tar -xf - -C "$again/src"
   fi
   log "building the release a second time in $again"
-  if SOURCE_DATE_EPOCH=$(source_date_epoch) VELLORA_BUILD="$again/b" \
+  if SOURCE_DATE_EPOCH=$(source_date_epoch) VELLORA_BUILD="$again/b" VELLORA_RELEASE_DIR='' \
     "$again/src/scripts/release.sh" >"$again/log.txt" 2>&1; then
     other="$again/b/release"
+    check "a build with no key configured says that it does not sign" \
+      grep -q 'not signing: no key configured' "$again/log.txt"
   else
     bad "the second build failed (its output: $again/log.txt)"
   fi
@@ -84,17 +109,39 @@ same() { # what, this build's file, the other's
 }
 if [ -n "$other" ]; then
   same vellora.exe "$built_exe" "$other/build/app/vellora.exe"
-  same "$(basename "$zip_file")" "$zip_file" "$other/$(basename "$zip_file")"
-  same "$(basename "$setup")" "$setup" "$other/$(basename "$setup")"
+  same "$zip_name" "$zip_file" "$other/$zip_name"
+  same "$setup_name" "$setup" "$other/$setup_name"
   same SHA256SUMS "$out/SHA256SUMS" "$other/SHA256SUMS"
+  for f in "${manifests[@]}"; do same "$f" "$out/$f" "$other/$f"; done
 fi
 # Kept only to look into a difference.
 [ -z "${again:-}" ] || [ $failed -ne 0 ] || rm -rf "$again"
 
+# --- the package manager manifests
+# Prints each check of packaging/manifests.py as one of ours.
+manifest_checks() { # release folder
+  local output status line before=$failed
+  output=$(/usr/bin/python3 "$VELLORA_ROOT/packaging/manifests.py" check "$1" \
+    --version "$version" --schemas "$schemas" 2>&1) && status=0 || status=$?
+  while IFS= read -r line; do
+    case $line in
+      "ok   "*) ok "${line#ok   }" ;;
+      "FAIL "*) bad "${line#FAIL }" ;;
+      *) printf '%s\n' "$line" ;;
+    esac
+  done <<<"$output"
+  [ $status -eq 0 ] || [ $failed -ne $before ] || bad "the manifest check ended with $status"
+}
+echo "-- winget and Scoop manifests"
+manifest_checks "$out"
+
 own_xvfb=0
 own_wine=0
 saved_settings=
+key_dir=
 cleanup() {
+  # A throw-away key never outlives the run.
+  [ -z "$key_dir" ] || rm -rf "$key_dir"
   # Put the caller's settings back as they were.
   if [ -n "$saved_settings" ]; then
     wine reg delete 'HKCU\Software\Korvane\Vellora32' /f >/dev/null 2>&1 || true
@@ -111,8 +158,6 @@ cleanup() {
   return 0
 }
 trap cleanup EXIT
-
-ensure_packages unzip
 
 if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
   start_xvfb
@@ -198,30 +243,51 @@ check "icon in 16, 24, 32, 48 and 256 pixels" \
 check "manifest: common controls 6, asInvoker, per-monitor DPI awareness" \
   test "$(grep -c '^manifest_has=.*:yes$' <<<"$facts")" -eq 4
 
-# --- silent install
-echo "-- silent install: $(basename "$setup") /S"
-result=$(probe run "$(winepath -w "$setup")" /S)
-check "the installer ends with exit code 0" test "$(value exit_code "$result")" = 0
-check "vellora.exe is in $install_win and is the release build" \
-  cmp -s "$install_dir/vellora.exe" "$built_exe"
-check "README.txt, LICENSE.txt and uninstall.exe are beside it" \
-  test -f "$install_dir/README.txt" -a -f "$install_dir/LICENSE.txt" -a -f "$install_dir/uninstall.exe"
-target=$(value target "$(probe shortcut "$shortcut_win")")
-check "the Start-menu shortcut starts the installed vellora.exe" \
-  test "${target,,}" = "${install_win,,}\\vellora.exe"
-check "uninstall entry: Vellora $version by Korvane" test \
-  "$(reg_value "$uninstall_key" DisplayName)|$(reg_value "$uninstall_key" DisplayVersion)|$(reg_value "$uninstall_key" Publisher)" \
-  = "Vellora|$version|Korvane"
-check "uninstall entry: its uninstaller, silent form and install folder" test \
-  "$(reg_value "$uninstall_key" UninstallString)|$(reg_value "$uninstall_key" QuietUninstallString)|$(reg_value "$uninstall_key" InstallLocation)" \
-  = "\"$install_win\\uninstall.exe\"|\"$install_win\\uninstall.exe\" /S|$install_win"
+# A silent install of the given installer, which must put the given exe in place.
+install_silently() { # installer, exe
+  local result target
+  result=$(probe run "$(winepath -w "$1")" /S)
+  check "the installer ends with exit code 0" test "$(value exit_code "$result")" = 0
+  check "vellora.exe is in $install_win and is the release build" \
+    cmp -s "$install_dir/vellora.exe" "$2"
+  check "README.txt, LICENSE.txt and uninstall.exe are beside it" \
+    test -f "$install_dir/README.txt" -a -f "$install_dir/LICENSE.txt" -a -f "$install_dir/uninstall.exe"
+  target=$(value target "$(probe shortcut "$shortcut_win")")
+  check "the Start-menu shortcut starts the installed vellora.exe" \
+    test "${target,,}" = "${install_win,,}\\vellora.exe"
+  check "uninstall entry: Vellora $version by Korvane" test \
+    "$(reg_value "$uninstall_key" DisplayName)|$(reg_value "$uninstall_key" DisplayVersion)|$(reg_value "$uninstall_key" Publisher)" \
+    = "Vellora|$version|Korvane"
+  check "uninstall entry: its uninstaller, silent form and install folder" test \
+    "$(reg_value "$uninstall_key" UninstallString)|$(reg_value "$uninstall_key" QuietUninstallString)|$(reg_value "$uninstall_key" InstallLocation)" \
+    = "\"$install_win\\uninstall.exe\"|\"$install_win\\uninstall.exe\" /S|$install_win"
+}
 
-# --- the installed program starts, shows its window and ends
+# The installed program starts, shows its window and ends.
+start_installed() {
+  local result
+  result=$(probe start "$install_win\\vellora.exe")
+  check "its mirror window appears ($(value window "$result"))" test -n "$(value window "$result")"
+  check "closed, it ends with exit code 0" test "$(value exit_code "$result")" = 0
+  check "it kept its settings in $settings_key" key_exists "$settings_key\\Setting"
+}
+
+# A silent uninstall (with the given switches) that removes all it installed.
+uninstall_silently() { # switches...
+  local result
+  result=$(probe run "$install_win\\uninstall.exe" /S "$@")
+  check "the uninstaller ends with exit code 0" test "$(value exit_code "$result")" = 0
+  check "the install folder is gone" gone "$install_dir"
+  check "the Start-menu shortcut is gone" test ! -e "$shortcut"
+  check "the uninstall entry is gone" bash -c "! wine reg query '$uninstall_key' >/dev/null 2>&1"
+}
+
+# --- silent install
+echo "-- silent install: $setup_name /S"
+install_silently "$setup" "$built_exe"
+
 echo "-- start the installed vellora.exe"
-result=$(probe start "$install_win\\vellora.exe")
-check "its mirror window appears ($(value window "$result"))" test -n "$(value window "$result")"
-check "closed, it ends with exit code 0" test "$(value exit_code "$result")" = 0
-check "it kept its settings in $settings_key" key_exists "$settings_key\\Setting"
+start_installed
 
 # --- a running copy is never replaced or removed from under it
 echo "-- while the installed vellora.exe runs"
@@ -248,22 +314,69 @@ wait "$hold_pid" 2>/dev/null || true
 
 # --- silent uninstall keeps the settings
 echo "-- silent uninstall: uninstall.exe /S"
-result=$(probe run "$install_win\\uninstall.exe" /S)
-check "the uninstaller ends with exit code 0" test "$(value exit_code "$result")" = 0
-check "the install folder is gone" gone "$install_dir"
-check "the Start-menu shortcut is gone" test ! -e "$shortcut"
-check "the uninstall entry is gone" bash -c "! wine reg query '$uninstall_key' >/dev/null 2>&1"
+uninstall_silently
 check "the settings are kept" key_exists "$settings_key\\Setting"
 
 # --- and with /REMOVESETTINGS removes them
 echo "-- install again, then uninstall.exe /S /REMOVESETTINGS"
 result=$(probe run "$(winepath -w "$setup")" /S)
 check "the installer ends with exit code 0" test "$(value exit_code "$result")" = 0
-result=$(probe run "$install_win\\uninstall.exe" /S /REMOVESETTINGS)
-check "the uninstaller ends with exit code 0" test "$(value exit_code "$result")" = 0
-check "the install folder is gone" gone "$install_dir"
-check "the uninstall entry is gone" bash -c "! wine reg query '$uninstall_key' >/dev/null 2>&1"
+uninstall_silently /REMOVESETTINGS
 check "the settings are gone" bash -c "! wine reg query '$settings_key' >/dev/null 2>&1"
+
+# --- a signed release, with a certificate made here and now
+echo "-- a signed release (throw-away self-signed certificate, no time-stamp)"
+signed="$VELLORA_BUILD/release-signed"
+rm -rf "$signed"
+mkdir -p "$signed/key"
+key_dir="$signed/key"
+password=$(openssl rand -hex 16)
+subject="/CN=Vellora release check $(date +%s)"
+openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "$subject" \
+  -addext extendedKeyUsage=codeSigning -keyout "$key_dir/key.pem" -out "$key_dir/cert.pem" 2>/dev/null
+openssl pkcs12 -export -inkey "$key_dir/key.pem" -in "$key_dir/cert.pem" \
+  -out "$key_dir/signer.p12" -passout "pass:$password"
+fingerprint() { openssl x509 -noout -fingerprint -sha256 | sed 's/.*=//'; }
+made=$(fingerprint <"$key_dir/cert.pem")
+# Verifies against the certificate as the only trusted root, and reads the
+# signer's certificate out of the signature.
+signed_by_it() { # file
+  local signer
+  osslsigncode verify -CAfile "$key_dir/cert.pem" -in "$1" >"$1.verify" 2>&1 &&
+    grep -q '^Signature verification: ok' "$1.verify" || return 1
+  osslsigncode extract-signature -pem -in "$1" -out "$1.sig" >/dev/null 2>&1 || return 1
+  signer=$(openssl pkcs7 -print_certs -in "$1.sig" | fingerprint)
+  rm -f "$1.verify" "$1.sig"
+  [ "$signer" = "$made" ]
+}
+# From the release's build tree; only the staging, signing and packing are new.
+if VELLORA_RELEASE_DIR="$signed/release" VELLORA_SIGN_PKCS12="$key_dir/signer.p12" \
+  VELLORA_SIGN_PASSWORD="$password" VELLORA_SIGN_TIMESTAMP_URL='' \
+  "$VELLORA_ROOT/scripts/release.sh" >"$signed/log.txt" 2>&1; then
+  signed_setup="$signed/release/$setup_name"
+  unzip -q "$signed/release/$zip_name" vellora.exe -d "$signed"
+  check "the zip's vellora.exe verifies, signed by the certificate made ($made)" \
+    signed_by_it "$signed/vellora.exe"
+  osslsigncode remove-signature -in "$signed/vellora.exe" -out "$signed/unsigned.exe" >/dev/null 2>&1 || true
+  check "... and without its signature it is the release build, byte for byte" \
+    cmp -s "$signed/unsigned.exe" "$built_exe"
+  check "the installer verifies, signed by the same certificate" signed_by_it "$signed_setup"
+  check "the signed release's manifests hold its own hashes" bash -c \
+    '/usr/bin/python3 "$0" check "$1" --version "$2" --schemas /nonexistent >/dev/null' \
+    "$VELLORA_ROOT/packaging/manifests.py" "$signed/release" "$version"
+  echo "-- the signed installer under Wine"
+  install_silently "$signed_setup" "$signed/vellora.exe"
+  cp "$install_dir/uninstall.exe" "$signed/uninstall.exe" 2>/dev/null || true
+  check "the installed uninstall.exe verifies, signed by the same certificate" \
+    signed_by_it "$signed/uninstall.exe"
+  start_installed
+  uninstall_silently
+else
+  bad "the signed release could not be made (its output: $signed/log.txt)"
+fi
+# The key is thrown away in any case; the rest is kept only to look into a failure.
+rm -rf "$key_dir"
+[ $failed -ne 0 ] || rm -rf "$signed"
 
 echo "release_check: $passed passed, $failed failed"
 [ $failed -eq 0 ]
