@@ -185,7 +185,8 @@ bool CSettingPage1::ReadValue(HWND combo, int decimals, std::int32_t& out) {
 
 CSettingDlg::CSettingDlg(HWND parent)
     : CPropertySheetImpl(ResourceText(IDS_SETTING_CAPTION), 0, parent, my::ResourceInstance()) {
-  m_psh.dwFlags |= PSH_NOAPPLYNOW;  // OK and Cancel only
+  // OK and Cancel only, and no "?" in the caption: there is no help to show.
+  m_psh.dwFlags |= PSH_NOAPPLYNOW | PSH_NOCONTEXTHELP;
   AddPage(m_page1.Create());
 }
 
