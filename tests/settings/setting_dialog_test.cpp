@@ -146,7 +146,7 @@ TEST_F(SettingSheetTest, OpensShowingTheRecordAndTheSuggestions) {
   std::vector<std::wstring> shown, firstItems, lastItems;
   std::vector<std::size_t> counts;
   std::wstring caption, tab;
-  bool applyShown = true;
+  bool applyShown = true, helpButton = true;
   RunSheet([&](HWND sheet, HWND page) {
     for (const auto& c : kCombos) {
       const HWND combo = ::GetDlgItem(page, c.id);
@@ -167,6 +167,7 @@ TEST_F(SettingSheetTest, OpensShowingTheRecordAndTheSuggestions) {
     tab = title;
     const HWND apply = ::GetDlgItem(sheet, 0x3021);  // the sheet's own Apply button
     applyShown = apply && ::IsWindowVisible(apply);
+    helpButton = (::GetWindowLongW(sheet, GWL_EXSTYLE) & WS_EX_CONTEXTHELP) != 0;
     Press(sheet, IDCANCEL);
   });
   using Texts = std::vector<std::wstring>;
@@ -177,6 +178,7 @@ TEST_F(SettingSheetTest, OpensShowingTheRecordAndTheSuggestions) {
   EXPECT_EQ(caption, L"Setting");
   EXPECT_EQ(tab, L"General");
   EXPECT_FALSE(applyShown);
+  EXPECT_FALSE(helpButton) << "a \"?\" in the caption with no help behind it";
 }
 
 TEST_F(SettingSheetTest, OkStoresTheEntriesClampedOrNoneWhileOneIsNotANumber) {
