@@ -5,7 +5,9 @@
 // optional sign, ASCII digits and an optional point with optional digits
 // after it, and then gives the value an independent reading of the digits
 // gives; a rejected text leaves the output alone. The readings with 0 and 2
-// decimals agree. Formatting: the text has the allowed form, and parsing it
+// decimals agree. A typed entry reads the same with its ASCII digits, point,
+// signs and spaces typed full-width and with blanks around it, and a plain
+// ASCII one as the parser reads it. Formatting: the text has the allowed form, and parsing it
 // gives the value back.
 #include <cstdint>
 #include <string>
@@ -89,6 +91,45 @@ Reading CheckParse(const std::wstring& text, int decimals) {
   return got;
 }
 
+// The text as a Japanese input method would type it.
+std::wstring Widen(const std::wstring& text) {
+  std::wstring wide;
+  for (wchar_t c : text) {
+    if (IsDigit(c))
+      c = static_cast<wchar_t>(0xFF10 + (c - L'0'));
+    else if (c == L'.' || c == L'+' || c == L'-')
+      c = static_cast<wchar_t>(0xFEE0 + c);
+    else if (c == L' ')
+      c = 0x3000;
+    wide.push_back(c);
+  }
+  return wide;
+}
+
+Reading Entry(const std::wstring& text, int decimals) {
+  std::int32_t out = kUntouched;
+  const bool ok = ReadFixedPointEntry(text, decimals, out);
+  if (!ok) FUZZ_REQUIRE(out == kUntouched);
+  return {ok, out};
+}
+
+void CheckEntry(const std::wstring& text, int decimals) {
+  g_input = {text, decimals, 0};
+  const Reading got = Entry(text, decimals);
+  for (const std::wstring& same : {Widen(text), L"\x3000 " + text + L"\r\n\x3000"}) {
+    const Reading again = Entry(same, decimals);
+    FUZZ_REQUIRE(again.accepted == got.accepted);
+    if (got.accepted) FUZZ_REQUIRE(again.value == got.value);
+  }
+  bool plain = !text.empty() && text.front() > L' ' && text.back() > L' ';
+  for (wchar_t c : text) plain = plain && c < 0x7F;
+  if (plain) {
+    const Reading want = Reference(text, decimals);
+    FUZZ_REQUIRE(got.accepted == want.accepted);
+    if (got.accepted) FUZZ_REQUIRE(got.value == want.value);
+  }
+}
+
 // The form FormatFixedPoint promises: "-" only for a negative value, digits,
 // and with decimals either exactly that many fraction digits (kept zeros) or
 // no trailing zero at all.
@@ -154,6 +195,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   const Reading units = CheckParse(text, 0), hundredths = CheckParse(text, 2);
   CheckParse(text, third);
+  CheckEntry(text, 2);
   if (hundredths.accepted) {
     FUZZ_REQUIRE(units.accepted && units.value == hundredths.value / 100);
     for (bool keep : {false, true}) CheckFormat(hundredths.value, 2, keep);

@@ -38,6 +38,8 @@
 #define IDC_REFRESH_RATE 1005
 #define IDC_ENTIRE_REFRESH_RATE 1006
 #define IDC_AROUND_CURSOR_DISTANCE 1007
+#define IDS_NOT_A_NUMBER_TITLE 292    /* the tip on an entry that is not a number */
+#define IDS_NOT_A_NUMBER_TEXT 293
 
 /* About dialog */
 #define IDD_ABOUT 53250

@@ -23,6 +23,20 @@ ensure_packages() {
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
+# The host locales that runs in another language need: Wine takes the user's
+# language, and the fonts that stand in for the dialogs' font, from them.
+ensure_locales() {
+  local loc sudo=
+  [ "$(id -u)" -eq 0 ] || sudo=sudo
+  for loc in ja_JP en_US; do
+    locale -a 2>/dev/null | grep -qi "^$loc\.utf-\?8\$" && continue
+    log "generating the $loc.UTF-8 locale"
+    $sudo sed -i "s/^# *\($loc.UTF-8 UTF-8\)/\1/" /etc/locale.gen
+    grep -q "^$loc.UTF-8 UTF-8" /etc/locale.gen || echo "$loc.UTF-8 UTF-8" | $sudo tee -a /etc/locale.gen >/dev/null
+    $sudo locale-gen >/dev/null
+  done
+}
+
 # The time that the release artefacts carry, in seconds since 1970: the
 # caller's SOURCE_DATE_EPOCH, else the last commit's time, else (an unpacked
 # source archive) the newest source file's.

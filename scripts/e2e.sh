@@ -16,17 +16,8 @@ if [ "${1:-}" = --docs ]; then
 fi
 
 ensure_packages python3 locales openbox "${extra[@]}"
-# The language runs need the host locales to exist: Wine takes the user's
-# language from them.
-for loc in ja_JP en_US; do
-  locale -a 2>/dev/null | grep -qi "^$loc\.utf-\?8\$" && continue
-  log "generating the $loc.UTF-8 locale"
-  sudo=
-  [ "$(id -u)" -eq 0 ] || sudo=sudo
-  $sudo sed -i "s/^# *\($loc.UTF-8 UTF-8\)/\1/" /etc/locale.gen
-  grep -q "^$loc.UTF-8 UTF-8" /etc/locale.gen || echo "$loc.UTF-8 UTF-8" | $sudo tee -a /etc/locale.gen >/dev/null
-  $sudo locale-gen >/dev/null
-done
+# The language runs need the host locales to exist.
+ensure_locales
 
 log "building the Windows tree"
 build_windows >/dev/null

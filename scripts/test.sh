@@ -6,7 +6,8 @@
 set -euo pipefail
 . "$(dirname "$0")/common.sh"
 
-ensure_packages
+ensure_packages locales
+ensure_locales  # the dialog texts are also checked in a Japanese locale
 log "building the native tree (ASan, UBSan)"
 build_host
 log "building the Windows tree"

@@ -2,8 +2,24 @@
 
 #include <shellapi.h>
 
+#include <utility>
+
 namespace {
-constexpr COLORREF kLinkColour = RGB(0, 0, 255);
+
+// Posted on a change of scale, to run after the dialog manager has made the
+// dialog's font for the new scale.
+constexpr UINT kRebuildLinkFont = WM_APP + 1;
+
+// Blue, unless a high-contrast theme is on: pure blue may then be unreadable
+// on the theme's background, and the theme has its own colour for links.
+COLORREF LinkColour() {
+  HIGHCONTRASTW contrast{};
+  contrast.cbSize = sizeof contrast;
+  const bool high = ::SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof contrast, &contrast, 0) &&
+                    (contrast.dwFlags & HCF_HIGHCONTRASTON);
+  return high ? ::GetSysColor(COLOR_HOTLIGHT) : RGB(0, 0, 255);
+}
+
 }  // namespace
 
 bool CAboutDlg::OpenInBrowser(const std::wstring& address) {
@@ -40,9 +56,23 @@ bool CAboutDlg::ProcessWindowMessage(HWND, UINT msg, WPARAM wParam, LPARAM lPara
           }))
         return true;
       break;
+    case WM_DPICHANGED:
+      // The dialog manager gives every control the new dialog font, the link
+      // included; the underlined copy is made again once that is done.
+      map.PassOn([&] { PostMessage(kRebuildLinkFont); });
+      break;
+    case kRebuildLinkFont:
+      if (map.Handle([&] {
+            UnderlineLink();
+            return 0;
+          }))
+        return true;
+      break;
     case WM_COMMAND: {
       const WORD id = LOWORD(wParam);
-      if (id == kLinkId && map.Handle([&] {
+      // A click only: a double click brings a click and then STN_DBLCLK, and
+      // opens the page once.
+      if (id == kLinkId && HIWORD(wParam) == STN_CLICKED && map.Handle([&] {
             OpenLink();
             return 0;
           }))
@@ -62,21 +92,24 @@ bool CAboutDlg::ProcessWindowMessage(HWND, UINT msg, WPARAM wParam, LPARAM lPara
 
 BOOL CAboutDlg::OnInitDialog() {
   CenterWindow(GetParent());
-  const auto font = reinterpret_cast<HFONT>(SendMessage(WM_GETFONT));
-  LOGFONTW lf{};
-  if (font && ::GetObjectW(font, sizeof lf, &lf) == sizeof lf) {
-    lf.lfUnderline = TRUE;
-    m_linkFont = vl::gdi::CGdiObject<HFONT>(::CreateFontIndirectW(&lf));
-    // Without it the link keeps the dialog's font.
-    if (m_linkFont)
-      ::SendMessageW(GetDlgItem(kLinkId), WM_SETFONT, reinterpret_cast<WPARAM>(m_linkFont.Get()),
-                     TRUE);
-  }
+  UnderlineLink();
   return TRUE;  // the dialog manager puts the focus on the first control
 }
 
+void CAboutDlg::UnderlineLink() {
+  const auto font = reinterpret_cast<HFONT>(SendMessage(WM_GETFONT));
+  LOGFONTW lf{};
+  if (!font || ::GetObjectW(font, sizeof lf, &lf) != sizeof lf) return;
+  lf.lfUnderline = TRUE;
+  vl::gdi::CGdiObject<HFONT> linkFont(::CreateFontIndirectW(&lf));
+  // Without it the link keeps the font it has.
+  if (!linkFont) return;
+  ::SendMessageW(GetDlgItem(kLinkId), WM_SETFONT, reinterpret_cast<WPARAM>(linkFont.Get()), TRUE);
+  m_linkFont = std::move(linkFont);  // the one the link used before goes only now
+}
+
 LRESULT CAboutDlg::OnCtlColorStatic(HDC dc, HWND control) const {
-  ::SetTextColor(dc, control == GetDlgItem(kLinkId) ? kLinkColour : ::GetSysColor(COLOR_BTNTEXT));
+  ::SetTextColor(dc, control == GetDlgItem(kLinkId) ? LinkColour() : ::GetSysColor(COLOR_BTNTEXT));
   ::SetBkColor(dc, ::GetSysColor(COLOR_BTNFACE));
   return reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_BTNFACE));
 }

@@ -32,6 +32,8 @@ class CAboutDlg : public fw::CDialogImpl<CAboutDlg, CWindowW> {
 
  private:
   BOOL OnInitDialog();
+  // Gives the link the dialog's font, underlined.
+  void UnderlineLink();
   LRESULT OnCtlColorStatic(HDC dc, HWND control) const;
   void OpenLink() const;
 

@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <limits>
 
+#include "support/text.h"
+
 namespace vl {
 
 std::wstring FormatFixedPoint(std::int32_t value, int decimals, bool keepTrailingZeros) {
@@ -96,6 +98,33 @@ bool ParseFixedPoint(std::wstring_view text, int decimals, std::int32_t& out) {
 
   out = static_cast<std::int32_t>(negative ? -magnitude : magnitude);
   return true;
+}
+
+namespace {
+
+wchar_t NarrowNumberChar(wchar_t c) noexcept {
+  if (c >= L'\xFF10' && c <= L'\xFF19') return static_cast<wchar_t>(L'0' + (c - L'\xFF10'));
+  switch (c) {
+    case L'\xFF0E': return L'.';
+    case L'\xFF0B': return L'+';
+    case L'\xFF0D': return L'-';
+    case L'\x3000': return L' ';
+    default: return c;
+  }
+}
+
+}  // namespace
+
+bool ReadFixedPointEntry(std::wstring_view text, int decimals, std::int32_t& out) {
+  std::wstring narrow(text);
+  for (wchar_t& c : narrow) c = NarrowNumberChar(c);
+  std::wstring trimmed;
+  my::TrimText(trimmed, narrow, my::IsBlankOrReturn);
+  if (trimmed.empty()) {
+    out = 0;
+    return true;
+  }
+  return ParseFixedPoint(trimmed, decimals, out);
 }
 
 }  // namespace vl

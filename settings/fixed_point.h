@@ -18,4 +18,10 @@ std::wstring FormatFixedPoint(std::int32_t value, int decimals, bool keepTrailin
 // other text and on a result outside the signed 32-bit range.
 bool ParseFixedPoint(std::wstring_view text, int decimals, std::int32_t& out);
 
+// Reads an entry as a user typed it: full-width digits, full stop, plus, minus
+// and space (what a Japanese input method types) count as ASCII, blanks
+// and returns at both ends are cut, and an empty entry is 0; the rest is
+// ParseFixedPoint's. May throw std::bad_alloc.
+bool ReadFixedPointEntry(std::wstring_view text, int decimals, std::int32_t& out);
+
 }  // namespace vl

@@ -1,6 +1,9 @@
 #include "settings/setting_dialog.h"
 
+#include <commctrl.h>
+
 #include <cstdint>
+#include <iterator>
 #include <span>
 #include <string>
 
@@ -68,6 +71,11 @@ bool CSettingPage1::ProcessWindowMessage(HWND hwnd, UINT msg, WPARAM wParam, LPA
                                          LRESULT& result) {
   fw::CMessageMap map(m_bMsgHandled, result);
   if (msg == WM_INITDIALOG && map.Handle([&] { return OnInitDialog(); })) return true;
+  // The tip of a rejected entry goes once the user acts on any entry.
+  if ((msg == WM_COMMAND && (HIWORD(wParam) == CBN_EDITCHANGE || HIWORD(wParam) == CBN_SELCHANGE ||
+                             HIWORD(wParam) == CBN_KILLFOCUS)) ||
+      msg == WM_DESTROY)
+    map.PassOn([&] { m_tip.Hide(); });
   // CPropertyPageImpl: WM_NOTIFY from the sheet, PSN_APPLY (OnApply) and
   // PSN_RESET (OnReset), handled.
   if (map.Chain<CPropertyPageImpl>(*this, hwnd, msg, wParam, lParam)) return true;
@@ -86,12 +94,65 @@ BOOL CSettingPage1::OnInitDialog() {
 }
 
 int CSettingPage1::OnApply() {
-  for (const ComboField& f : kFields) {
-    std::int32_t value = 0;
-    if (ReadValue(GetDlgItem(f.id), f.decimals, value))
-      g_setting.*f.field = CSetting::Clamp(value, f.bounds);
+  // All six read, or none is stored: the sheet stays open with every entry
+  // as typed, so fixing one loses none of the others.
+  std::int32_t values[std::size(kFields)] = {};
+  for (std::size_t i = 0; i < std::size(kFields); ++i) {
+    const HWND combo = GetDlgItem(kFields[i].id);
+    if (!ReadValue(combo, kFields[i].decimals, values[i])) {
+      ShowNotANumber(combo);
+      return PSNRET_INVALID_NOCHANGEPAGE;
+    }
   }
+  for (std::size_t i = 0; i < std::size(kFields); ++i)
+    g_setting.*kFields[i].field = CSetting::Clamp(values[i], kFields[i].bounds);
   return PSNRET_NOERROR;
+}
+
+void CSettingPage1::ShowNotANumber(HWND combo) {
+  COMBOBOXINFO info{};
+  info.cbSize = sizeof info;
+  const HWND edit = ::GetComboBoxInfo(combo, &info) ? info.hwndItem : combo;
+  ::SetFocus(edit);
+  ::SendMessageW(edit, EM_SETSEL, 0, -1);
+  const std::wstring title = ResourceText(IDS_NOT_A_NUMBER_TITLE),
+                     text = ResourceText(IDS_NOT_A_NUMBER_TEXT);
+  EDITBALLOONTIP tip{};
+  tip.cbStruct = sizeof tip;
+  tip.pszTitle = title.c_str();
+  tip.pszText = text.c_str();
+  tip.ttiIcon = TTI_WARNING;
+  if (!::SendMessageW(edit, EM_SHOWBALLOONTIP, 0, reinterpret_cast<LPARAM>(&tip)))
+    m_tip.Show(edit, title, text);
+}
+
+void CSettingPage1::CEntryTip::Show(HWND edit, const std::wstring& title,
+                                    const std::wstring& text) {
+  Hide();
+  m_hWnd = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                             WS_POPUP | TTS_BALLOON | TTS_NOPREFIX | TTS_ALWAYSTIP, 0, 0, 0, 0,
+                             edit, nullptr, nullptr, nullptr);
+  if (!m_hWnd) return;  // the focus on the entry still tells where to look
+  TTTOOLINFOW tool{};
+  tool.cbSize = sizeof tool;
+  tool.uFlags = TTF_TRACK | TTF_ABSOLUTE | TTF_IDISHWND;
+  tool.hwnd = edit;
+  tool.uId = reinterpret_cast<UINT_PTR>(edit);
+  tool.lpszText = const_cast<wchar_t*>(text.c_str());  // copied by the tip
+  ::SendMessageW(m_hWnd, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+  ::SendMessageW(m_hWnd, TTM_SETMAXTIPWIDTH, 0, 300);
+  ::SendMessageW(m_hWnd, TTM_SETTITLEW, TTI_WARNING, reinterpret_cast<LPARAM>(title.c_str()));
+  RECT r{};
+  ::GetWindowRect(edit, &r);
+  // The stem points at the entry's lower edge, a little way in.
+  ::SendMessageW(m_hWnd, TTM_TRACKPOSITION, 0, MAKELPARAM(r.left + 10, r.bottom));
+  ::SendMessageW(m_hWnd, TTM_TRACKACTIVATE, TRUE, reinterpret_cast<LPARAM>(&tool));
+}
+
+void CSettingPage1::CEntryTip::Hide() noexcept {
+  // The sheet may have taken it with it already: it is owned by the sheet.
+  if (m_hWnd && ::IsWindow(m_hWnd)) ::DestroyWindow(m_hWnd);
+  m_hWnd = nullptr;
 }
 
 void CSettingPage1::AddNumberRange(HWND combo, std::int32_t first, std::int32_t last,
@@ -115,12 +176,8 @@ bool CSettingPage1::ReadValue(HWND combo, int decimals, std::int32_t& out) {
     // to the item nearest the typed text, which then differs from the text
     // the field shows. Picking an item puts its text into the field.
     std::wstring text;
-    CWindowW(combo).GetText(text, true);
-    if (text.empty()) {
-      out = 0;
-      return true;
-    }
-    return ParseFixedPoint(text, decimals, out);
+    CWindowW(combo).GetText(text, false);
+    return ReadFixedPointEntry(text, decimals, out);
   } catch (...) {
     return false;  // out of memory for the text: treated as an entry that does not read
   }
@@ -128,7 +185,8 @@ bool CSettingPage1::ReadValue(HWND combo, int decimals, std::int32_t& out) {
 
 CSettingDlg::CSettingDlg(HWND parent)
     : CPropertySheetImpl(ResourceText(IDS_SETTING_CAPTION), 0, parent, my::ResourceInstance()) {
-  m_psh.dwFlags |= PSH_NOAPPLYNOW;  // OK and Cancel only
+  // OK and Cancel only, and no "?" in the caption: there is no help to show.
+  m_psh.dwFlags |= PSH_NOAPPLYNOW | PSH_NOCONTEXTHELP;
   AddPage(m_page1.Create());
 }
 

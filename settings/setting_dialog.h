@@ -1,12 +1,14 @@
 // The settings sheet: one page, "General", with an editable drop-down list for
-// each of the six numeric settings. OK stores every entry that reads as a
-// number, clamped to its field's bounds; an entry that does not is left out
-// silently. Cancel stores nothing.
+// each of the six numeric settings. OK stores the entries, each clamped to
+// its field's bounds, when all of them read as numbers; otherwise the sheet
+// stays open on the first that does not, with a tip saying what it takes.
+// Cancel stores nothing.
 #pragma once
 
 #include <windows.h>
 
 #include <cstdint>
+#include <string>
 
 #include "framework/property_sheet.h"
 #include "res/resource.h"
@@ -23,7 +25,8 @@ class CSettingPage1 : public fw::CPropertyPageImpl<CSettingPage1> {
   bool ProcessWindowMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
                             LRESULT& result) override;
 
-  // Reads the six entries into the settings record; always lets the sheet close.
+  // Reads the six entries into the settings record and lets the sheet close;
+  // stores nothing and keeps it open when an entry is not a number.
   int OnApply();
 
   // Adds first, first + step, ... up to and including last to the combo's
@@ -34,8 +37,8 @@ class CSettingPage1 : public fw::CPropertyPageImpl<CSettingPage1> {
   // Shows `value` in the combo's edit field; selects no list item.
   static void ShowValue(HWND combo, std::int32_t value, int decimals);
   // The combo's entry as a number with `decimals` fraction digits: the text
-  // its field shows, trimmed. An empty entry is 0. False (out unchanged)
-  // when it is not a number.
+  // its field shows, as ReadFixedPointEntry reads it (an empty entry is 0).
+  // False (out unchanged) when it is not a number.
   static bool ReadValue(HWND combo, int decimals, std::int32_t& out);
 
  protected:
@@ -43,6 +46,25 @@ class CSettingPage1 : public fw::CPropertyPageImpl<CSettingPage1> {
 
  private:
   BOOL OnInitDialog();
+  // Puts the focus on the combo's text, selected, and a balloon tip on it.
+  void ShowNotANumber(HWND combo);
+
+  // A balloon tip of our own beside an entry, where the edit field cannot
+  // show one itself (Wine's cannot). Gone when the user types, leaves the
+  // field, or the page goes.
+  class CEntryTip {
+   public:
+    CEntryTip() = default;
+    CEntryTip(const CEntryTip&) = delete;
+    CEntryTip& operator=(const CEntryTip&) = delete;
+    ~CEntryTip() { Hide(); }
+    void Show(HWND edit, const std::wstring& title, const std::wstring& text);
+    void Hide() noexcept;
+
+   private:
+    HWND m_hWnd = nullptr;
+  };
+  CEntryTip m_tip;
 };
 
 class CSettingDlg : public fw::CPropertySheetImpl<CSettingDlg>,

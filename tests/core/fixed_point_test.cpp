@@ -96,7 +96,7 @@ TEST(FixedPoint, ParseRejectedLeavesTheValueAlone) {
       {L"abc\n12", 0},
       {L"12\nabc", 0},
       {L"\x0661\x0662", 0},  // Arabic-Indic digits
-      {L"\xFF11\xFF12", 0},  // full-width digits
+      {L"\xFF11\xFF12", 0},  // full-width digits: only an entry's reading narrows them
       {L"99999999999", 2},   // saturated, then too large once scaled
       {L"21474836.48", 2},
       {L"-21474836.49", 2},
@@ -109,6 +109,34 @@ TEST(FixedPoint, ParseRejectedLeavesTheValueAlone) {
     std::int32_t out = 777;
     EXPECT_FALSE(ParseFixedPoint(c.text, c.decimals, out)) << "len " << c.text.size();
     EXPECT_EQ(out, 777);
+  }
+}
+
+// Entries as typed: full-width forms read as ASCII, blanks around are cut.
+TEST(FixedPoint, ReadEntryTakesFullWidthFormsAndBlanks) {
+  constexpr std::int32_t kRejected = 777;
+  const struct {
+    const wchar_t* text;
+    int decimals;
+    std::int32_t value;
+  } cases[] = {
+      {L"\xFF12\xFF10", 2, 2000},                    // full-width 20
+      {L"\xFF12\xFF19\xFF0E\xFF19\xFF17", 2, 2997},  // 29.97
+      {L"\x3000\xFF13\xFF10\x3000", 0, 30},          // full-width blanks around
+      {L" \t\xFF0D\xFF11\r\n", 0, -1},               // full-width minus
+      {L"\xFF0B\xFF17", 0, 7},                       // full-width plus
+      {L"1\xFF12.\xFF15", 1, 125},                   // mixed widths
+      {L"", 2, 0},
+      {L"\x3000 \r\n", 2, 0},                 // blanks only: empty
+      {L"1\x3000 2", 0, kRejected},           // a blank inside
+      {L"\xFF11\xFF0C\xFF15", 2, kRejected},  // full-width comma
+      {L"\x0661", 0, kRejected},              // other scripts' digits
+      {L"\xFF1A", 0, kRejected},              // the character after ９
+  };
+  for (const auto& c : cases) {
+    std::int32_t out = kRejected;
+    EXPECT_EQ(ReadFixedPointEntry(c.text, c.decimals, out), c.value != kRejected) << c.value;
+    EXPECT_EQ(out, c.value);
   }
 }
 

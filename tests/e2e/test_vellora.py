@@ -661,6 +661,40 @@ class MirrorTest(unittest.TestCase):
         self.assertEqual(self.fill_sheet({0: " 29.97 ", 2: "  12345  "})["RefreshRate"], 2997)
         self.assertEqual(self.wine.reg_values(SETTING_KEY)["AroundCursorDistance"][1], 12345)
 
+    # An entry that is not a number keeps the sheet open and stores nothing;
+    # mended, it is taken with the others; cancelled, nothing is.
+    def test_entry_that_is_not_a_number_keeps_the_sheet_open(self):
+        self.start(LEFT)
+
+        def refused(entries):
+            with self.assertRaises(AssertionError):  # fill_sheet waits in vain for it to close
+                self.fill_sheet(entries)
+            return wait_for(lambda: (window_ids("Setting") or [None])[0], 1, what="the open sheet")
+
+        def stored():
+            wait_for(lambda: not window_ids("Setting"), 5, what="the sheet to close")
+            values = self.wine.reg_values(SETTING_KEY)
+            return values["RefreshRate"][1], values["EntireRefreshRate"][1]
+
+        sheet = refused({0: "20", 1: "1,5"})
+        shoot("settings-not-a-number-en.png", geometry(sheet))
+        # The entry to mend has the keyboard, its text selected.
+        xdotool("type", "--delay", 30, "3")
+        xdotool("key", "Return")
+        self.assertEqual(stored(), (2000, 3))
+        refused({0: "5", 1: "10/s"})
+        xdotool("key", "Escape")
+        self.assertEqual(stored(), (2000, 3))
+
+    # Digits and blanks typed full-width, as a Japanese input method gives
+    # them, are stored as their numbers. (Few distinct characters: xdotool
+    # maps a spare key for each one, which a busy display may miss.)
+    def test_full_width_digits_are_numbers(self):
+        self.start(LEFT)
+        stored = self.fill_sheet({0: "\uff12\uff10", 1: "\u3000\uff15\u3000", 5: "\uff14\uff10"})
+        self.assertEqual((stored["RefreshRate"], stored["EntireRefreshRate"],
+                          stored["TransparentEdge"]), (2000, 5, 40))
+
     # A band as wide as a mirror of the smallest width: the mirror window
     # keeps its minimum and stays reachable; the view grows on the band's side.
     def test_wider_band_keeps_the_mirror_reachable(self):

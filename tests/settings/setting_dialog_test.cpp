@@ -32,6 +32,23 @@ std::vector<std::wstring> ListItems(HWND combo) {
   return items;
 }
 
+// Whether a balloon tip of this thread is showing (the edit field's own, or
+// the page's where the field cannot show one).
+bool TipShowing() {
+  bool found = false;
+  ::EnumThreadWindows(
+      ::GetCurrentThreadId(),
+      [](HWND hwnd, LPARAM param) -> BOOL {
+        wchar_t name[32] = L"";
+        ::GetClassNameW(hwnd, name, 32);
+        if (std::wstring(name) == TOOLTIPS_CLASSW && ::IsWindowVisible(hwnd))
+          *reinterpret_cast<bool*>(param) = true;
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
 class ComboTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -97,19 +114,24 @@ class SettingSheetTest : public ::testing::Test {
     g_setting = m_saved;
   }
 
-  // Opens the sheet, lets `work` act on the sheet and its page once both
-  // are there, and runs until the sheet has closed.
-  void RunSheet(const std::function<void(HWND sheet, HWND page)>& work) {
+  // Opens the sheet, lets each step act on the sheet and its page, one tick
+  // after the other while the sheet is open, and runs until it has closed.
+  using Step = std::function<void(HWND sheet, HWND page)>;
+  void RunSheet(const std::vector<Step>& steps) {
     CSettingDlg sheet(m_owner);
-    CModalScript script({[&] {
-      const HWND found = FindDialog(m_owner);
-      if (!found) return false;
-      work(found, reinterpret_cast<HWND>(::SendMessageW(found, PSM_GETCURRENTPAGEHWND, 0, 0)));
-      return true;
-    }});
+    std::vector<CModalScript::Step> script;
+    for (const Step& step : steps)
+      script.push_back([&] {
+        const HWND found = FindDialog(m_owner);
+        if (!found) return false;
+        step(found, reinterpret_cast<HWND>(::SendMessageW(found, PSM_GETCURRENTPAGEHWND, 0, 0)));
+        return true;
+      });
+    CModalScript running(script);
     sheet.DoModal();
-    EXPECT_TRUE(script.Finished());
+    EXPECT_TRUE(running.Finished());
   }
+  void RunSheet(const Step& work) { RunSheet(std::vector<Step>{work}); }
 
   static void Press(HWND sheet, int button) {
     ::SendMessageW(::GetDlgItem(sheet, button), BM_CLICK, 0, 0);
@@ -124,7 +146,7 @@ TEST_F(SettingSheetTest, OpensShowingTheRecordAndTheSuggestions) {
   std::vector<std::wstring> shown, firstItems, lastItems;
   std::vector<std::size_t> counts;
   std::wstring caption, tab;
-  bool applyShown = true;
+  bool applyShown = true, helpButton = true;
   RunSheet([&](HWND sheet, HWND page) {
     for (const auto& c : kCombos) {
       const HWND combo = ::GetDlgItem(page, c.id);
@@ -145,6 +167,7 @@ TEST_F(SettingSheetTest, OpensShowingTheRecordAndTheSuggestions) {
     tab = title;
     const HWND apply = ::GetDlgItem(sheet, 0x3021);  // the sheet's own Apply button
     applyShown = apply && ::IsWindowVisible(apply);
+    helpButton = (::GetWindowLongW(sheet, GWL_EXSTYLE) & WS_EX_CONTEXTHELP) != 0;
     Press(sheet, IDCANCEL);
   });
   using Texts = std::vector<std::wstring>;
@@ -155,10 +178,11 @@ TEST_F(SettingSheetTest, OpensShowingTheRecordAndTheSuggestions) {
   EXPECT_EQ(caption, L"Setting");
   EXPECT_EQ(tab, L"General");
   EXPECT_FALSE(applyShown);
+  EXPECT_FALSE(helpButton) << "a \"?\" in the caption with no help behind it";
 }
 
-TEST_F(SettingSheetTest, OkStoresTheEntriesClampedAndLeavesOutThoseThatDoNotRead) {
-  // The record before each run; a field an entry cannot change keeps it.
+TEST_F(SettingSheetTest, OkStoresTheEntriesClampedOrNoneWhileOneIsNotANumber) {
+  // The record before each run; a rejected entry keeps all of it.
   CSetting start;
   start.RefreshRate = 1234;
   start.EntireRefreshRate = 11;
@@ -166,32 +190,70 @@ TEST_F(SettingSheetTest, OkStoresTheEntriesClampedAndLeavesOutThoseThatDoNotRead
   start.ThinEdge = 3;
   start.Edge = 5;
   start.TransparentEdge = 44;
-  constexpr std::int32_t kKept = INT_MIN;
+  constexpr int kNone = -1;
   const std::wstring manyNines(5000, L'9'), manyLetters(20000, L'a');
   const struct {
     std::wstring entries[6];  // in kCombos order
+    int rejected;             // the first entry that is not a number
     std::int32_t stored[6];
   } cases[] = {
-      {{L"  29.97  ", L"12345", L"70000", L"17", L"-1", L"250"}, {2997, 9999, 65535, 16, 0, 100}},
-      {{L"0", L"99999999999", L"abc", L"", L"+3", L"1e3"}, {1, 9999, kKept, 0, 3, kKept}},
-      {{L"-3", L"-5", L"0.5", L"12.9", L"7.", L"\x0661\x0662"}, {1, 0, 0, 12, 7, kKept}},
-      {{L"60", L"", manyNines, L" \r\n", L"--1", L"1,000"}, {5000, 0, 65535, 0, kKept, kKept}},
-      {{L"0.001", L"+-1", L".5", L"12a", manyLetters, L"100"},
-       {1, kKept, kKept, kKept, kKept, 100}},
-      {{L"99999999999", L"9", L"8", L"7", L"6", L"5"}, {kKept, 9, 8, 7, 6, 5}},
-      {{L"", L"0", L"0", L"0", L"0", L"0"}, {1, 0, 0, 0, 0, 0}},
+      {{L"  29.97  ", L"12345", L"70000", L"17", L"-1", L"250"},
+       kNone,
+       {2997, 9999, 65535, 16, 0, 100}},
+      {{L"-3", L"-5", L"0.5", L"12.9", L"7.", L"+3"}, kNone, {1, 0, 0, 12, 7, 3}},
+      {{L"60", L"", manyNines, L" \r\n", L"\x3000", L"0"}, kNone, {5000, 0, 65535, 0, 0, 0}},
+      // Full-width, as a Japanese input method types: 29.97, 12, 3 with blanks, -1.
+      {{L"\xFF12\xFF19\xFF0E\xFF19\xFF17", L"\xFF11\xFF12", L"\x3000\xFF13\x3000", L"\xFF0D\xFF11",
+        L"\xFF18", L"\xFF11\xFF10\xFF10"},
+       kNone,
+       {2997, 12, 3, 0, 8, 100}},
+      {{L"", L"0", L"0", L"0", L"0", L"0"}, kNone, {1, 0, 0, 0, 0, 0}},
+      {{L"0", L"99999999999", L"abc", L"", L"+3", L"1e3"}, 2, {}},
+      {{L"1,5", L"1", L"1", L"1", L"1", L"1"}, 0, {}},  // a decimal comma
+      {{L"5", L"10/s", L"1", L"1", L"1", L"1"}, 1, {}},
+      {{L"5", L"1", L"1", L"1", L"1", L"\x0661\x0662"}, 5, {}},
+      {{L"5", L"1", L"1", L"1", L"--1", L"1,000"}, 4, {}},
+      {{L"0.001", L"+-1", L".5", L"12a", manyLetters, L"100"}, 1, {}},
+      {{L"1", L"1", L"1", L"1", manyLetters, L"100"}, 4, {}},
+      {{L"99999999999", L"9", L"8", L"7", L"6", L"5"}, 0, {}},  // too large once scaled
   };
   for (const auto& c : cases) {
     g_setting = start;
-    RunSheet([&](HWND sheet, HWND page) {
+    HWND focus = nullptr, rejectedEdit = nullptr;
+    DWORD selStart = 1, selEnd = 0;
+    bool tipShown = false;
+    std::wstring keptText;
+    std::vector<Step> steps = {[&](HWND sheet, HWND page) {
       for (std::size_t i = 0; i < 6; ++i)
         ::SetWindowTextW(::GetDlgItem(page, kCombos[i].id), c.entries[i].c_str());
       Press(sheet, IDOK);
-    });
+    }};
+    if (c.rejected != kNone)
+      steps.push_back([&](HWND sheet, HWND page) {  // still open a tick later
+        const HWND combo = ::GetDlgItem(page, kCombos[c.rejected].id);
+        rejectedEdit = ::FindWindowExW(combo, nullptr, L"Edit", nullptr);
+        focus = ::GetFocus();
+        ::SendMessageW(rejectedEdit, EM_GETSEL, reinterpret_cast<WPARAM>(&selStart),
+                       reinterpret_cast<LPARAM>(&selEnd));
+        keptText = TextOf(::GetDlgItem(page, kCombos[5].id));
+        tipShown = TipShowing();
+        Press(sheet, IDCANCEL);
+      });
+    RunSheet(steps);
     for (std::size_t i = 0; i < 6; ++i) {
-      const std::int32_t expected = c.stored[i] == kKept ? start.*kCombos[i].field : c.stored[i];
+      const std::int32_t expected = c.rejected == kNone ? c.stored[i] : start.*kCombos[i].field;
       EXPECT_EQ(g_setting.*kCombos[i].field, expected)
           << "combo " << kCombos[i].id << " length " << c.entries[i].size();
+    }
+    if (c.rejected != kNone) {
+      // The entry to mend has the keyboard, its text selected; what the user
+      // typed elsewhere is still there.
+      EXPECT_EQ(focus, rejectedEdit) << c.rejected;
+      EXPECT_EQ(selStart, 0u);
+      EXPECT_EQ(selEnd, c.entries[c.rejected].size());
+      EXPECT_EQ(keptText, c.entries[5]);
+      EXPECT_TRUE(tipShown);
+      EXPECT_FALSE(TipShowing()) << "the tip goes with the sheet";
     }
   }
 }
