@@ -23,7 +23,11 @@
 // restores the minimised top-level window of that title, as a click on its
 // taskbar button does; and
 //   vellora_picture.exe --refuse-sizing dll
-// installs the dll's CBT hook for the whole desktop and keeps it until killed.
+// installs the dll's CBT hook for the whole desktop and keeps it until killed;
+// and
+//   vellora_picture.exe --type ff12,ff10
+// hands the characters (hexadecimal code points) to the control that has the
+// keyboard, as an input method hands over what was composed.
 #include <windows.h>
 
 #include <algorithm>
@@ -199,6 +203,18 @@ int Launch(int show, const wchar_t* program) {
   return static_cast<int>(code);
 }
 
+int TypeToFocus(const wchar_t* codes) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  if (!::GetGUIThreadInfo(0, &info) || !info.hwndFocus) return 1;  // 0: the foreground thread
+  for (wchar_t* end = nullptr; *codes; codes = *end ? end + 1 : end) {
+    const unsigned long code = std::wcstoul(codes, &end, 16);
+    if (end == codes) return 1;
+    ::PostMessageW(info.hwndFocus, WM_CHAR, static_cast<WPARAM>(code), 1);
+  }
+  return 0;
+}
+
 int RefuseSizing(const wchar_t* dll) {
   HMODULE module = ::LoadLibraryW(dll);
   const auto proc = module ? reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(
@@ -217,6 +233,8 @@ int RefuseSizing(const wchar_t* dll) {
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
   if (__argc == 4 && __wargv && std::wcscmp(__wargv[1], L"--start") == 0)
     return Launch(_wtoi(__wargv[2]), __wargv[3]);
+  if (__argc == 3 && __wargv && std::wcscmp(__wargv[1], L"--type") == 0)
+    return TypeToFocus(__wargv[2]);
   if (__argc == 3 && __wargv && std::wcscmp(__wargv[1], L"--refuse-sizing") == 0)
     return RefuseSizing(__wargv[2]);
   if (__argc == 3 && __wargv && std::wcscmp(__wargv[1], L"--restore") == 0) {
