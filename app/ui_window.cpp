@@ -7,6 +7,27 @@
 
 namespace vl {
 
+namespace {
+
+// Microseconds of the performance counter: monotonic, and finer than the
+// timer's tick.
+std::int64_t MonotonicMicroseconds() noexcept {
+  static const std::int64_t frequency = [] {
+    LARGE_INTEGER f{};
+    ::QueryPerformanceFrequency(&f);
+    return f.QuadPart > 0 ? f.QuadPart : 1;
+  }();
+  LARGE_INTEGER count{};
+  ::QueryPerformanceCounter(&count);
+  // In two steps, so the product cannot overflow however long the machine runs.
+  return count.QuadPart / frequency * 1'000'000 +
+         count.QuadPart % frequency * 1'000'000 / frequency;
+}
+
+bool IsSeen(HWND hwnd) noexcept { return ::IsWindowVisible(hwnd) && !::IsIconic(hwnd); }
+
+}  // namespace
+
 int DirectionForCommand(UINT command) noexcept {
   for (const auto& pair : DirectionCommands)
     if (pair.command == command) return pair.direction;
@@ -49,7 +70,10 @@ bool CUIWindow::ProcessWindowMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
       });
       break;
     case WM_WINDOWPOSCHANGED:  // passes on, for WM_MOVE and WM_SIZE
-      map.PassOn([&] { ShowViewWithWindow(); });
+      map.PassOn([&] {
+        ShowViewWithWindow();
+        RefreshWhileSeen();
+      });
       break;
     case WM_SETCURSOR:
       // Over a window disabled by an open dialog the default procedure beeps
@@ -83,7 +107,8 @@ bool CUIWindow::ProcessWindowMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
         return true;
       break;
     case WM_TIMER:  // another timer's tick goes on to DefWindowProcW
-      if (wParam == kRefreshTimerId && map.Handle([&] { return withResult0([&] { OnTimer(); }); }))
+      if (wParam == kRefreshTimerId &&
+          map.Handle([&] { return withResult0([&] { OnRefreshTimer(); }); }))
         return true;
       break;
     case WM_COMMAND: {
@@ -170,7 +195,29 @@ void CUIWindow::ShowViewWithWindow() {
   }
 }
 
-void CUIWindow::StartTimer() { CSingleTimerImpl::StartTimer(g_setting.TimerPeriod()); }
+void CUIWindow::StartTimer() {
+  if (!IsSeen(m_hWnd)) return;
+  m_schedule.Start(MonotonicMicroseconds(), g_setting.RefreshRate);
+  CSingleTimerImpl::StartTimer(g_setting.TimerPeriod());
+}
+
+void CUIWindow::RefreshWhileSeen() {
+  const bool running = m_nTimerId != 0;
+  if (IsSeen(m_hWnd) == running) return;
+  if (running) {
+    StopTimer(true);
+  } else {
+    m_nTickCount = 0;
+    StartTimer();
+  }
+}
+
+void CUIWindow::OnRefreshTimer() {
+  if (m_nTimerId == 0) return;  // a tick from before a stop
+  if (m_schedule.OnTick(MonotonicMicroseconds())) OnTimer();
+  // The same id: this replaces the period of the running timer.
+  CSingleTimerImpl::StartTimer(m_schedule.DelayMs(MonotonicMicroseconds()));
+}
 
 void CUIWindow::SetDirectionRadio(int direction) {
   for (const auto& pair : DirectionCommands) UISetRadio(pair.command, pair.direction == direction);

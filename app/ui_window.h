@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "app/mouse_move.h"
+#include "app/refresh_schedule.h"
 #include "framework/single_timer.h"
 #include "framework/update_ui.h"
 #include "framework/window_impl.h"
@@ -61,11 +62,13 @@ class CUIWindow : public fw::CWindowImpl<CUIWindow, CWindowW, CUIWindowTraits>,
   // Ticks since the timer was last started, kept modulo EntireRefreshRate.
   std::int32_t m_nTickCount = 0;
   CWindow m_view;
+  CRefreshSchedule m_schedule;
 
   bool ProcessWindowMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
                             LRESULT& result) override;
 
-  // (Re)starts the refresh timer with the period of the current refresh rate.
+  // (Re)starts the refresh timer with the period of the current refresh rate,
+  // if the window can be seen: a hidden or minimised mirror reads no screen.
   void StartTimer();
   using CSingleTimerImpl::StopTimer;
 
@@ -79,8 +82,15 @@ class CUIWindow : public fw::CWindowImpl<CUIWindow, CWindowW, CUIWindowTraits>,
   // Shows the view when the window is shown and hides it when the window is
   // hidden, so that a hidden start leaves nothing on the screen.
   void ShowViewWithWindow();
+  // Runs the timer while the window can be seen: stops it when the window is
+  // hidden or minimised, starts it afresh (a whole refresh first) when it
+  // shows again.
+  void RefreshWhileSeen();
 
-  // One refresh tick: whole or only around the cursor.
+  // A tick of the refresh timer: refreshes when the refresh is due, and sets
+  // the timer for the next one.
+  void OnRefreshTimer();
+  // One refresh: whole or only around the cursor.
   void OnTimer();
   void OnDirection(UINT command);
   // Carries the settings record into the running window: save, fit the

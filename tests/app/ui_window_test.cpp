@@ -112,13 +112,16 @@ TEST_F(UIWindowTest, FirstRunTakesTheDefaultPlaceOnThePrimaryWorkArea) {
     wchar_t title[32] = L"";
     ::GetWindowTextW(w, title, 32);
     EXPECT_STREQ(title, L"Vellora");
+    EXPECT_EQ(w.m_nTimerId, 0u);  // nothing to see yet, nothing read
+    w.ShowWindow(SW_SHOWNOACTIVATE);
     EXPECT_EQ(w.m_nTimerId, 1u);
     EXPECT_EQ(w.m_nElapse, 33u);  // 29.97 refreshes a second
   }
 }
 
 // Whoever starts the program decides how its window shows; the view shows
-// exactly when the window does, so a hidden start leaves nothing on the screen.
+// exactly when the window does, so a hidden start leaves nothing on the screen,
+// and the screen is read only then.
 TEST_F(UIWindowTest, TheViewShowsOnlyWithTheWindow) {
   const struct {
     int show;
@@ -131,16 +134,22 @@ TEST_F(UIWindowTest, TheViewShowsOnlyWithTheWindow) {
     w.ShowWindow(c.show);
     PumpMessages(100);
     EXPECT_EQ(::IsWindowVisible(w.m_view) != FALSE, c.view) << c.show;
+    EXPECT_EQ(w.m_nTimerId != 0, c.view) << c.show;
+    w.m_nTickCount = 3;
     // Shown later (restored from the taskbar, or shown by the program that
     // started it hidden): the view lies on the window.
     w.ShowWindow(SW_SHOWNOACTIVATE);
     PumpMessages(100);
     EXPECT_TRUE(::IsWindowVisible(w.m_view)) << c.show;
     EXPECT_EQ(WindowRectOf(w.m_view), ViewRectFor(WindowRectOf(w), Left, 50)) << c.show;
+    EXPECT_EQ(w.m_nTimerId, 1u) << c.show;
+    // Shown again, the first refresh is whole; kept showing, the count goes on.
+    EXPECT_EQ(w.m_nTickCount, c.view ? 3 : 0) << c.show;
     // Shown without being activated: it takes no input of its own.
     EXPECT_NE(::GetActiveWindow(), w.m_view.m_hWnd);
     w.ShowWindow(SW_HIDE);
     EXPECT_FALSE(::IsWindowVisible(w.m_view)) << c.show;
+    EXPECT_EQ(w.m_nTimerId, 0u) << c.show;
   }
 }
 
@@ -336,12 +345,14 @@ TEST_F(UIWindowTest, DoubleClickMinimisesAndRestoreBringsTheViewBack) {
   window.SendMessage(WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(200, 150));
   EXPECT_TRUE(::IsIconic(window));
   EXPECT_FALSE(::IsWindowVisible(window.m_view));
+  EXPECT_EQ(window.m_nTimerId, 0u);  // minimised, nothing reads the screen
   // As the taskbar does it: the system command shows the owned view again.
   window.SendMessage(WM_SYSCOMMAND, SC_RESTORE, 0);
   PumpMessages(300);
   EXPECT_FALSE(::IsIconic(window));
   EXPECT_TRUE(::IsWindowVisible(window.m_view));
   EXPECT_EQ(WindowRectOf(window.m_view), view);
+  EXPECT_EQ(window.m_nTimerId, 1u);
 }
 
 TEST_F(UIWindowTest, DestroyCapturesThePlacementAndQuits) {

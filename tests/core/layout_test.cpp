@@ -2,8 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <ostream>
+#include <vector>
+
+#include "app/refresh_schedule.h"
 
 namespace vl {
 
@@ -163,6 +168,98 @@ TEST(Layout, DefaultPlacementKeepsAHundredPixelsWhenTheBandIsTooWide) {
   EXPECT_EQ(DefaultPlacement(work, Bottom, 60).bottom, 100);  // T + 100
   // Work areas left of and above the primary origin divide toward zero.
   EXPECT_EQ(DefaultPlacement({-1921, -1081, -2, -1}, Left, 50), (Rect{-911, -676, -482, -406}));
+}
+
+}  // namespace
+}  // namespace vl
+
+namespace vl {
+namespace {
+
+// Windows' window timer, simulated: set at `now` for `delayMs`, it fires on
+// the first tick of the system clock at or after the delay.
+constexpr std::int64_t kTick = 15625;
+std::int64_t FiresAt(std::int64_t now, std::uint32_t delayMs) {
+  const std::int64_t at = now + std::int64_t{delayMs} * 1000;
+  return (at + kTick - 1) / kTick * kTick;
+}
+
+struct TickRun {
+  std::vector<std::int64_t> refreshes;    // when each refresh came
+  std::int64_t earliest = 0, latest = 0;  // most early and most late against its due time
+};
+
+// A minute of ticks at `rate` hundredths a second, starting a little after
+// a tick. With `deadline` the schedule decides; without, every tick
+// refreshes and the timer keeps its fixed period. A stall holds the tick
+// that comes at or after `stallAt` back by `stall`.
+TickRun Simulate(std::int32_t rate, bool deadline, std::int64_t stallAt = -1,
+                 std::int64_t stall = 0) {
+  const std::int64_t begin = 3 * kTick + 4321, end = begin + 60'000'000;
+  const auto period = static_cast<std::uint32_t>(100000 / rate);
+  CRefreshSchedule schedule;
+  schedule.Start(begin, rate);
+  TickRun run;
+  std::int64_t now = begin;
+  std::uint32_t delay = period;
+  for (;;) {
+    now = FiresAt(now, delay);
+    if (stallAt >= 0 && now >= stallAt) {
+      now += stall;
+      stallAt = -1;
+    }
+    if (now > end) break;
+    const std::int64_t due = schedule.Due();
+    if (deadline && !schedule.OnTick(now)) {
+      delay = schedule.DelayMs(now);
+      continue;
+    }
+    run.refreshes.push_back(now);
+    run.earliest = std::min(run.earliest, now - due);
+    run.latest = std::max(run.latest, now - due);
+    delay = deadline ? schedule.DelayMs(now) : period;
+  }
+  return run;
+}
+
+bool KeepsTheRate(const TickRun& run, std::int32_t rate) {
+  const double want = rate * 60.0 / 100;
+  return std::abs(static_cast<double>(run.refreshes.size()) - want) <= std::max(1.0, want / 100);
+}
+
+// On Windows' tick the rate set is the rate shown, each refresh at most a tick
+// late (and the half millisecond that whole milliseconds of the timer add);
+// a fixed period falls behind at every rate whose period is not whole ticks.
+TEST(RefreshSchedule, KeepsTheRateOnTheSystemTick) {
+  const struct {
+    std::int32_t rate;
+    bool fixedKeepsIt;
+  } cases[] = {{1, true},     {100, true},   {999, false},  {1000, false},
+               {2000, false}, {2997, false}, {4000, false}, {5000, false}};
+  for (const auto& c : cases) {
+    const TickRun run = Simulate(c.rate, true);
+    EXPECT_TRUE(KeepsTheRate(run, c.rate)) << c.rate << ": " << run.refreshes.size();
+    EXPECT_GE(run.earliest, -CRefreshSchedule::kEarlyTolerance) << c.rate;
+    EXPECT_LE(run.latest, kTick + 500) << c.rate;
+    EXPECT_EQ(KeepsTheRate(Simulate(c.rate, false), c.rate), c.fixedKeepsIt) << c.rate;
+  }
+}
+
+// Ticks held back for seconds (a busy moment) bring no burst of refreshes to
+// catch up: the schedule starts again from the tick that comes.
+TEST(RefreshSchedule, AStallBringsNoBurst) {
+  for (std::int32_t rate : {1000, 5000}) {
+    const std::int64_t stallAt = 20'000'000, stall = 3'000'000;
+    const TickRun run = Simulate(rate, true, stallAt, stall);
+    const auto after = std::find_if(run.refreshes.begin(), run.refreshes.end(),
+                                    [&](std::int64_t t) { return t >= stallAt + stall; });
+    ASSERT_NE(after, run.refreshes.end());
+    const auto inASecond = std::count_if(after, run.refreshes.end(),
+                                         [&](std::int64_t t) { return t < *after + 1'000'000; });
+    EXPECT_LE(inASecond, rate / 100 + 1) << rate;
+    // From there on the rate holds again.
+    EXPECT_GE(inASecond, rate / 100 - 1) << rate;
+  }
 }
 
 }  // namespace
