@@ -43,6 +43,7 @@ log "end-to-end suite with openbox on display $DISPLAY (fresh prefix $WINEPREFIX
 VELLORA_BUILD="$VELLORA_BUILD" VELLORA_E2E_PREFIX="$WINEPREFIX" VELLORA_E2E_WM=openbox \
   VELLORA_E2E_SHOTS="$VELLORA_BUILD/e2e/shots-openbox" python3 "$VELLORA_ROOT/tests/e2e/test_vellora.py" \
   MirrorTest.test_each_side_mirrors_what_lies_beside_it \
+  MirrorTest.test_refresh_rate_is_the_rate_set \
   MirrorTest.test_drag_and_size \
   MirrorTest.test_hidden_and_minimised_starts \
   MirrorTest.test_on_a_desktop_the_view_stays_on_top || status=1

@@ -22,7 +22,7 @@
 //   vellora_picture.exe --restore title
 // restores the minimised top-level window of that title, as a click on its
 // taskbar button does; and
-//   vellora_picture.exe --refuse-sizing dll
+//   vellora_picture.exe --windows-rules dll
 // installs the dll's CBT hook for the whole desktop and keeps it until killed;
 // and
 //   vellora_picture.exe --type ff12,ff10
@@ -215,7 +215,7 @@ int TypeToFocus(const wchar_t* codes) {
   return 0;
 }
 
-int RefuseSizing(const wchar_t* dll) {
+int InstallWindowsRules(const wchar_t* dll) {
   HMODULE module = ::LoadLibraryW(dll);
   const auto proc = module ? reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(
                                  ::GetProcAddress(module, "RefuseSizingWithoutFrame")))
@@ -235,8 +235,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
     return Launch(_wtoi(__wargv[2]), __wargv[3]);
   if (__argc == 3 && __wargv && std::wcscmp(__wargv[1], L"--type") == 0)
     return TypeToFocus(__wargv[2]);
-  if (__argc == 3 && __wargv && std::wcscmp(__wargv[1], L"--refuse-sizing") == 0)
-    return RefuseSizing(__wargv[2]);
+  if (__argc == 3 && __wargv && std::wcscmp(__wargv[1], L"--windows-rules") == 0)
+    return InstallWindowsRules(__wargv[2]);
   if (__argc == 3 && __wargv && std::wcscmp(__wargv[1], L"--restore") == 0) {
     HWND target = ::FindWindowW(nullptr, __wargv[2]);
     return target && ::PostMessageW(target, WM_SYSCOMMAND, SC_RESTORE, 0) ? 0 : 1;

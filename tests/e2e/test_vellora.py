@@ -21,7 +21,7 @@ ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 BUILD = os.environ.get("VELLORA_BUILD", os.path.join(ROOT, "build"))
 EXE = os.path.join(BUILD, "win", "app", "vellora.exe")
 PICTURE = os.path.join(BUILD, "win", "tests", "app", "vellora_picture.exe")
-REFUSE_SIZING = os.path.join(BUILD, "win", "tests", "app", "vellora_refuse_sizing.dll")
+WINDOWS_RULES = os.path.join(BUILD, "win", "tests", "app", "vellora_windows_rules.dll")
 PREFIX = os.environ.get("VELLORA_E2E_PREFIX", os.path.join(BUILD, "wineprefix-e2e"))
 WORK = os.path.join(BUILD, "e2e")
 DOCS = os.environ.get("VELLORA_E2E_SHOTS", os.path.join(WORK, "shots"))
@@ -191,7 +191,7 @@ class Desktop:
         # Windows ignores the system's sizing command for a window with a
         # system menu and no sizing frame; Wine carries it out. A desktop-wide
         # hook puts Windows' rule back for every program of the suite.
-        cls.refusal = cls.wine.start(PICTURE, "--refuse-sizing", windows_path(REFUSE_SIZING))
+        cls.refusal = cls.wine.start(PICTURE, "--windows-rules", windows_path(WINDOWS_RULES))
         time.sleep(0.5)
         if cls.refusal.poll() is not None:
             raise RuntimeError("the hook that refuses the sizing command did not install")
@@ -350,9 +350,10 @@ class MirrorTest(unittest.TestCase):
         self.running = []
         xdotool("mousemove", SCREEN_W - 1, SCREEN_H - 1)
 
-    def start(self, side, mirror=None, picture=None, trace=None, **settings):
-        """Seeds the registry, opens the picture and starts Vellora; with
-        `trace` (a file name) Wine's record of the menus it shows goes there."""
+    def start(self, side, mirror=None, picture=None, trace=None, env=None, **settings):
+        """Seeds the registry, opens the picture and starts Vellora (with `env`
+        added to its environment); with `trace` (a file name) Wine's record
+        of the menus it shows goes there."""
         mirror = mirror or PLACES[side][0]
         picture_rect = picture or PLACES[side][1]
         self.settings = seed(self.wine, mirror, Direction=side, **settings)
@@ -364,7 +365,7 @@ class MirrorTest(unittest.TestCase):
             with open(trace, "w") as log:
                 self.app = Vellora(self.wine, env=dict(self.wine.env, WINEDEBUG="+menu"), stderr=log)
         else:
-            self.app = Vellora(self.wine)
+            self.app = Vellora(self.wine, env=dict(self.wine.env, **env) if env else None)
         self.running.append(self.app)
         return self.app
 
@@ -501,6 +502,34 @@ class MirrorTest(unittest.TestCase):
         # comes with one near the mouse.
         for t in far_changes:
             self.assertTrue(any(abs(t - u) < 0.06 for u in near_changes), (t, near_changes))
+
+    # 3: the rate set is the rate shown, on Wine's millisecond timers and on
+    # Windows' 15.625 ms tick (put back by the hook DLL); counted as the
+    # copies onto the view, however a refresh draws.
+    def test_refresh_rate_is_the_rate_set(self):
+        log = os.path.join(WORK, "copies.log")
+        shown = {}
+        # The window manager's pass runs the program as Windows would only.
+        for tick in ("1",) if WM else ("0", "1"):
+            for rate in (50, 20, 10):
+                if os.path.exists(log):
+                    os.remove(log)
+                seed(self.wine, PLACES[LEFT][0], Direction=LEFT, RefreshRate=rate * 100)
+                app = Vellora(self.wine, env=dict(self.wine.env, VELLORA_HOOK_TICK=tick,
+                                                  VELLORA_HOOK_COPY_LOG=windows_path(log)))
+                time.sleep(3.5)
+                app.kill()
+                with open(log) as f:
+                    stamps = [int(line) for line in f if line.strip()]
+                # The first second is the start's: its paints, and the shows.
+                stamps = [t for t in stamps if stamps and t >= stamps[0] + 1_000_000]
+                self.assertGreater(len(stamps), 10, (tick, rate))
+                shown[tick, rate] = (len(stamps) - 1) / ((stamps[-1] - stamps[0]) / 1e6)
+        print(" shown a second (tick, set): " + ", ".join(
+            f"{t}/{r}: {v:.2f}" for (t, r), v in shown.items()), end="", file=sys.stderr)
+        for (tick, rate), value in shown.items():
+            self.assertGreaterEqual(value, 0.95 * rate, (tick, rate, shown))
+            self.assertLessEqual(value, 1.05 * rate, (tick, rate, shown))
 
     # 4: dragged by its inside, sized by its borders; the view follows.
     def test_drag_and_size(self):
