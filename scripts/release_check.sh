@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
-# Checks the artefacts of scripts/release.sh: that SHA256SUMS matches them and
-# that a second build of the same sources in other directories gives the same
-# bytes (exe, zip, installer, manifests); that the winget and Scoop manifests
-# validate against the official JSON schemas in ../shared/schemas (beside the
-# repository; skipped, saying so, where it is absent) and hold the hashes of
-# the files they name; then tries the artefacts under Wine as a user would:
-# the portable zip's contents, then a silent per-user install (files,
-# Start-menu shortcut, uninstall entry), a start of the installed program
-# until its window shows and a close, the refusal to (un)install over a
-# running copy, and silent uninstalls that keep and that remove the settings.
+# Checks the artefacts of scripts/release.sh: that the exe's header asks for
+# ASLR (high-entropy), DEP and Terminal Server awareness; that SHA256SUMS
+# matches them and that a second build of the same sources in other
+# directories gives the same bytes (exe, zip, installer, manifests); that the
+# winget and Scoop manifests validate against the official JSON schemas in
+# ../shared/schemas (beside the repository; skipped, saying so, where it is
+# absent) and hold the hashes of the files they name; then tries the
+# artefacts under Wine as a user would: the portable zip's contents, then a
+# silent per-user install (files, Start-menu shortcut, uninstall entry), a
+# start of the installed program until its window shows and a close, the
+# refusal to (un)install over a running copy, and silent uninstalls that keep
+# and that remove the settings.
 # Last, it makes a signed release with a throw-away self-signed certificate
 # (in $VELLORA_BUILD/release-signed, from the same build tree) and checks that
 # every signed file verifies as signed by it and that its installer still
@@ -69,6 +71,19 @@ check() { # description, command...
   shift
   if "$@"; then ok "$what"; else bad "$what"; fi
 }
+
+# --- what the exe's header asks of Windows: ASLR with high-entropy
+# addresses, DEP, and no Remote Desktop compatibility shims
+echo "-- vellora.exe's header"
+header=$(x86_64-w64-mingw32-objdump -p "$built_exe" |
+  awk '$1 == "Magic" { m = $2 } $1 == "DllCharacteristics" { print m, $2; exit }') || true
+read -r magic characteristics <<<"$header"
+[[ ${characteristics:-} =~ ^[0-9a-fA-F]+$ ]] || characteristics=0
+check "a 64-bit image (PE32+ optional header, magic 020b: ${magic:-none})" test "${magic:-}" = 020b
+for flag in DYNAMIC_BASE=0x0040 HIGH_ENTROPY_VA=0x0020 NX_COMPAT=0x0100 TERMINAL_SERVER_AWARE=0x8000; do
+  check "DllCharacteristics $characteristics has ${flag%=*}" \
+    test $((0x$characteristics & ${flag#*=})) -ne 0
+done
 
 # --- the same bytes from a second build
 echo "-- checksums and a second build"
