@@ -157,12 +157,13 @@ def try_install(setup):
     if not check(code == 0 and os.path.isfile(os.path.join(folder, "vellora.exe")),
                  f"{os.path.basename(setup)} /S: exit code {code}, vellora.exe installed"):
         return
+    vellora = subprocess.Popen(win([folder_w + "\\vellora.exe"]), stdin=subprocess.DEVNULL)
     try:
-        vellora = subprocess.Popen(win([folder_w + "\\vellora.exe"]), stdin=subprocess.DEVNULL)
         time.sleep(5)
         if check(vellora.poll() is None, "the installed vellora.exe still runs after 5 s"):
-            # Wine's process ids are not those of the wine processes here; its
-            # prefix is this run's own, so the name finds only this one.
+            # Under Wine the process id here is not the Windows one; the name
+            # finds every vellora.exe of the prefix, which the test command
+            # keeps to itself.
             who = ["/PID", str(vellora.pid)] if WINDOWS else ["/IM", "vellora.exe"]
             start = time.monotonic()
             asked = run(["taskkill"] + who, 10)
