@@ -7,6 +7,9 @@
 //     GDI and user objects (GetGuiResources), and ends it through its Exit command. The lines
 //     "begin" and "end" mark the measured span for whoever reads the process from outside as well.
 //
+//   vellora_process_bench run-minimised <vellora.exe> <seconds>
+//     the same with the mirror minimised first, as a double click on it does.
+//
 //   vellora_process_bench gdi <seconds>
 //     runs the program's own Run() in this process and counts the live GDI
 //     objects once a second from a second thread: for platforms whose
@@ -100,7 +103,7 @@ HWND FindView(HWND mirror) {
   return search.found ? search.found : mirror;
 }
 
-int RunProgram(const wchar_t* exe, int seconds, const wchar_t* argument) {
+int RunProgram(const wchar_t* exe, int seconds, const wchar_t* argument, bool minimised) {
   STARTUPINFOW si{};
   si.cb = sizeof si;
   PROCESS_INFORMATION pi{};
@@ -110,7 +113,7 @@ int RunProgram(const wchar_t* exe, int seconds, const wchar_t* argument) {
     std::printf("could not start the program (error %lu)\n", ::GetLastError());
     return 1;
   }
-  const HWND mirror = FindMirror(pi.dwProcessId, 20000);
+  const HWND mirror = FindMirror(pi.dwProcessId, 60000);
   if (!mirror) {
     std::printf("the program showed no window\n");
     ::TerminateProcess(pi.hProcess, 99);
@@ -121,6 +124,10 @@ int RunProgram(const wchar_t* exe, int seconds, const wchar_t* argument) {
 
   RECT view{};
   ::GetWindowRect(FindView(mirror), &view);
+  if (minimised) {
+    ::SendMessageW(mirror, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    ::Sleep(500);
+  }
   std::printf("begin\n");
   std::fflush(stdout);
   const double wall0 = WallSeconds(), cpu0 = CpuSeconds(pi.hProcess);
@@ -160,6 +167,7 @@ int RunProgram(const wchar_t* exe, int seconds, const wchar_t* argument) {
               gdiMax, userMin, userMax);
   std::printf("view: %ldx%ld at (%ld, %ld)\n", view.right - view.left, view.bottom - view.top,
               view.left, view.top);
+  std::printf("minimised: %s\n", ::IsIconic(mirror) ? "yes" : "no");
 
   ::PostMessageW(mirror, WM_COMMAND, vl::kCmdExit, 0);
   if (::WaitForSingleObject(pi.hProcess, 10000) != WAIT_OBJECT_0) {
@@ -243,7 +251,9 @@ int Idle(UINT period) {
 
 int wmain(int argc, wchar_t** argv) {
   if (argc >= 4 && std::wcscmp(argv[1], L"run") == 0)
-    return RunProgram(argv[2], std::max(1, _wtoi(argv[3])), argc >= 5 ? argv[4] : nullptr);
+    return RunProgram(argv[2], std::max(1, _wtoi(argv[3])), argc >= 5 ? argv[4] : nullptr, false);
+  if (argc >= 4 && std::wcscmp(argv[1], L"run-minimised") == 0)
+    return RunProgram(argv[2], std::max(1, _wtoi(argv[3])), nullptr, true);
   if (argc >= 3 && std::wcscmp(argv[1], L"gdi") == 0)
     return CountGdiInProcess(std::max(1, _wtoi(argv[2])));
   if (argc >= 2 && std::wcscmp(argv[1], L"idle") == 0)
