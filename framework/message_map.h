@@ -29,6 +29,8 @@
 
 #include <windows.h>
 
+#include <type_traits>
+
 namespace fw {
 
 class CHandledFlag {
@@ -50,12 +52,18 @@ class CMessageMap {
   CMessageMap(const CMessageMap&) = delete;
   CMessageMap& operator=(const CMessageMap&) = delete;
 
-  // Runs a handler with the flag set; its return value becomes the result.
-  // True when the handler left the message handled.
+  // Runs a handler with the flag set; its return value becomes the result,
+  // 0 for a handler that returns nothing. True when the handler left the
+  // message handled.
   template <class Handler>
   bool Handle(Handler&& handler) {
     m_flag.Set(true);
-    m_result = static_cast<LRESULT>(handler());
+    if constexpr (std::is_void_v<std::invoke_result_t<Handler&>>) {
+      handler();
+      m_result = 0;
+    } else {
+      m_result = static_cast<LRESULT>(handler());
+    }
     return m_flag.Get();
   }
 
