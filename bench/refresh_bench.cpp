@@ -149,6 +149,20 @@ vl::ReflectRects WholeRects(const vl::CWindow& view, int side, const vl::Rect& s
   return vl::CalcReflectRects(side, vl::FromRECT(window), paint, screen, vl::FromPOINT(origin));
 }
 
+// A plain top-level window, destroyed with its scope.
+struct COwner {
+  explicit COwner(const RECT& r)
+      : hwnd(::CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, r.left, r.top,
+                               r.right - r.left, r.bottom - r.top, nullptr, nullptr,
+                               ::GetModuleHandleW(nullptr), nullptr)) {}
+  COwner(const COwner&) = delete;
+  COwner& operator=(const COwner&) = delete;
+  ~COwner() {
+    if (hwnd) ::DestroyWindow(hwnd);
+  }
+  HWND hwnd;
+};
+
 struct Row {
   SIZE size;
   int side;
@@ -164,8 +178,12 @@ Row Measure(SIZE size, int side, int rounds, const vl::Rect& screen) {
   const RECT r = vl::ToRECT(place);
 
   {
+    // The mirror window that owns the view in the program, which each refresh
+    // copies the picture onto as well; over the whole view, a little more
+    // than the program's.
+    const COwner owner(r);
     vl::CWindow view;
-    if (!view.Create(nullptr, &r)) return row;
+    if (!view.Create(owner.hwnd, &r)) return row;
     view.ShowWindow(SW_SHOWNOACTIVATE);
     vl::test::PumpMessages();
 

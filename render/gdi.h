@@ -163,6 +163,34 @@ class CGdiObject {
 using CBitmap = CGdiObject<HBITMAP>;
 using CBrush = CGdiObject<HBRUSH>;
 
+// An icon loaded for us alone (not shared); destroyed with DestroyIcon.
+class CIcon {
+ public:
+  CIcon() noexcept = default;
+  explicit CIcon(HICON h) noexcept : m_h(h) {}
+  CIcon(CIcon&& other) noexcept : m_h(std::exchange(other.m_h, nullptr)) {}
+  CIcon& operator=(CIcon&& other) noexcept {
+    if (this != &other) {
+      Reset();
+      m_h = std::exchange(other.m_h, nullptr);
+    }
+    return *this;
+  }
+  CIcon(const CIcon&) = delete;
+  CIcon& operator=(const CIcon&) = delete;
+  ~CIcon() { Reset(); }
+
+  HICON Get() const noexcept { return m_h; }
+
+  void Reset() noexcept {
+    if (m_h) ::DestroyIcon(m_h);
+    m_h = nullptr;
+  }
+
+ private:
+  HICON m_h = nullptr;
+};
+
 // Selects an object into a context and selects the previous one back when it
 // goes, into the same context.
 class CSelectObject {

@@ -47,6 +47,24 @@ void CWindow::Refresh(bool cursorOnly) {
   const Rect whole = m_buffer.GetRect();
   DrawBuffer(m_buffer, whole);
   m_buffer.BitBltTo(dc.Get());
+  if (const HWND owner = ::GetWindow(m_hWnd, GW_OWNER)) {
+    const auto ownerDC = gdi::CWindowDC::Client(owner);
+    CopyPictureTo(owner, ownerDC.Get());
+  }
+}
+
+bool CWindow::CopyPictureTo(HWND window, HDC dc) const {
+  POINT view{}, target{};
+  if (!dc || !m_buffer.HasTiles() || !::ClientToScreen(m_hWnd, &view) ||
+      !::ClientToScreen(window, &target))
+    return false;
+  // The buffer's coordinates are the view's client coordinates: move them onto
+  // the target's for the copy, and back.
+  POINT old{};
+  if (!::OffsetViewportOrgEx(dc, view.x - target.x, view.y - target.y, &old)) return false;
+  const bool copied = m_buffer.BitBltTo(dc);
+  ::SetViewportOrgEx(dc, old.x, old.y, nullptr);
+  return copied;
 }
 
 void CWindow::DrawBuffer(const CTiledMemoryDC& buffer, const Rect& paintRect) {

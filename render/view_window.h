@@ -26,6 +26,11 @@ class CWindow : public fw::CWindowImpl<CWindow, fw::CWindowHandle, CViewTraits>,
   // moved or resized since the last drawing is redrawn whole regardless.
   void Refresh(bool cursorOnly);
 
+  // Copies the part of the picture that lies over `window` into `dc`, a
+  // context of that window's client area. The view's owner shows it on its
+  // own surface, which is what the shell's thumbnails and previews show.
+  bool CopyPictureTo(HWND window, HDC dc) const;
+
   // Renders `paintRect` (client coordinates) of the view into `buffer`: the
   // mirrored screen area, then the frame of the view's current buffer.
   void DrawBuffer(const CTiledMemoryDC& buffer, const Rect& paintRect);
