@@ -41,15 +41,16 @@ class CMouseMoveImpl {
     // The mouse messages pass on, so the default procedure still sees them.
     switch (msg) {
       case WM_LBUTTONDOWN: map.PassOn([&] { OnLButtonDown(hwnd, lParam); }); break;
-      case WM_MOUSEMOVE: map.PassOn([&] { OnMouseMove(hwnd, lParam); }); break;
+      case WM_MOUSEMOVE: map.PassOn([&] { OnMouseMove(hwnd, wParam, lParam); }); break;
       case WM_LBUTTONUP:
         map.PassOn([&] {
           if (::GetCapture() == hwnd) ::ReleaseCapture();
         });
         break;
       case WM_KEYDOWN:
-        // Escape while sizing puts back the rectangle of the press.
-        if (wParam == VK_ESCAPE && m_nSizingCode && ::GetCapture() == hwnd && map.Handle([&] {
+        // Escape while dragging or sizing puts back the rectangle of the
+        // press, as the system's own move and size do.
+        if (wParam == VK_ESCAPE && ::GetCapture() == hwnd && map.Handle([&] {
               ::SetWindowPos(hwnd, nullptr, m_rcStart.left, m_rcStart.top,
                              m_rcStart.right - m_rcStart.left, m_rcStart.bottom - m_rcStart.top,
                              SWP_NOZORDER | SWP_NOACTIVATE);
@@ -83,8 +84,14 @@ class CMouseMoveImpl {
     ::GetWindowRect(hwnd, &m_rcStart);
   }
 
-  void OnMouseMove(HWND hwnd, LPARAM lParam) {
+  void OnMouseMove(HWND hwnd, WPARAM wParam, LPARAM lParam) {
     if (::GetCapture() != hwnd) return;
+    // The button went up where we did not see it (a secure desktop opened
+    // mid-drag, say): the drag ends where it is, as the system's move does.
+    if (!(wParam & MK_LBUTTON)) {
+      ::ReleaseCapture();
+      return;
+    }
     POINT p = fw::GetPointParam(lParam);
     ::ClientToScreen(hwnd, &p);
     if (m_nSizingCode) {
