@@ -9,6 +9,9 @@ fw::CAppModule g_module;
 
 int Run(LPWSTR /*cmdLine: the program takes no options*/, int cmdShow) {
   g_setting.Load();  // on a first run the defaults stay
+  // Brought back after an update restart, where the user lets Windows restart
+  // apps; not after a crash or a hang. Nothing to do if it fails.
+  ::RegisterApplicationRestart(L"", RESTART_NO_CRASH | RESTART_NO_HANG);
 
   fw::CMessageLoop loop;
   g_module.AddMessageLoop(&loop);

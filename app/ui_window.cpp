@@ -37,10 +37,6 @@ int DirectionForCommand(UINT command) noexcept {
 bool CUIWindow::ProcessWindowMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
                                      LRESULT& result) {
   fw::CMessageMap map(m_bMsgHandled, result);
-  const auto withResult0 = [](auto&& action) {
-    action();
-    return 0;
-  };
 
   // Everything that happens to a message, in the order it is tried. A
   // handled message ends here with its result; one that passes on goes on to
@@ -61,7 +57,23 @@ bool CUIWindow::ProcessWindowMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
       // place and the settings now, as closing the window does.
       map.PassOn([&] {
         if (wParam) OnEndSession();
+        // The Restart Manager (an installer, an update) closes programs one
+        // by one and the session goes on: end as asked, not killed later.
+        if (wParam && (lParam & ENDSESSION_CLOSEAPP)) OnExit();
       });
+      break;
+    // The shell's thumbnail, Peek, Alt+Tab and Task View show this window's
+    // own surface, not the view above it: it carries the same picture.
+    case WM_PAINT:
+      if (map.Handle([&] {
+            const gdi::CPaintDC dc(hwnd);
+            m_view.CopyPictureTo(hwnd, dc.Get());
+          }))
+        return true;
+      break;
+    case WM_PRINTCLIENT:
+      if (map.Handle([&] { m_view.CopyPictureTo(hwnd, reinterpret_cast<HDC>(wParam)); }))
+        return true;
       break;
     case WM_MOVE: map.PassOn([&] { PlaceView(); }); break;  // passes on
     case WM_SIZE:                                           // passes on
@@ -83,17 +95,14 @@ bool CUIWindow::ProcessWindowMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
         return true;
       break;
     case WM_NCLBUTTONDOWN:
-      if (map.Handle([&] { return withResult0([&] { OnNcLButtonDown(lParam); }); })) return true;
+      if (map.Handle([&] { OnNcLButtonDown(lParam); })) return true;
       break;
     case WM_NCHITTEST:
       if (map.Handle([&] { return HitTest(fw::GetXParam(lParam), fw::GetYParam(lParam)); }))
         return true;
       break;
     case WM_GETMINMAXINFO:
-      if (map.Handle([&] {
-            return withResult0([&] { OnGetMinMaxInfo(reinterpret_cast<MINMAXINFO*>(lParam)); });
-          }))
-        return true;
+      if (map.Handle([&] { OnGetMinMaxInfo(reinterpret_cast<MINMAXINFO*>(lParam)); })) return true;
       break;
     default: break;
   }
@@ -101,26 +110,17 @@ bool CUIWindow::ProcessWindowMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
   if (map.Chain<CSubMenuImpl<CUIWindow>>(*this, hwnd, msg, wParam, lParam)) return true;
   switch (msg) {
     case WM_LBUTTONDBLCLK:
-      if (map.Handle([&] {
-            return withResult0([&] { ::SendMessageW(hwnd, WM_SYSCOMMAND, SC_MINIMIZE, 0); });
-          }))
-        return true;
+      if (map.Handle([&] { ::SendMessageW(hwnd, WM_SYSCOMMAND, SC_MINIMIZE, 0); })) return true;
       break;
     case WM_TIMER:  // another timer's tick goes on to DefWindowProcW
-      if (wParam == kRefreshTimerId &&
-          map.Handle([&] { return withResult0([&] { OnRefreshTimer(); }); }))
-        return true;
+      if (wParam == kRefreshTimerId && map.Handle([&] { OnRefreshTimer(); })) return true;
       break;
     case WM_COMMAND: {
       const UINT id = LOWORD(wParam);
-      if (DirectionForCommand(id) >= 0 &&
-          map.Handle([&] { return withResult0([&] { OnDirection(id); }); }))
-        return true;
-      if (id == kCmdSetting && map.Handle([&] { return withResult0([&] { OnSetting(); }); }))
-        return true;
-      if (id == kCmdAbout && map.Handle([&] { return withResult0([&] { OnAbout(); }); }))
-        return true;
-      if (id == kCmdExit && map.Handle([&] { return withResult0([&] { OnExit(); }); })) return true;
+      if (DirectionForCommand(id) >= 0 && map.Handle([&] { OnDirection(id); })) return true;
+      if (id == kCmdSetting && map.Handle([&] { OnSetting(); })) return true;
+      if (id == kCmdAbout && map.Handle([&] { OnAbout(); })) return true;
+      if (id == kCmdExit && map.Handle([&] { OnExit(); })) return true;
       break;  // other commands go on to DefWindowProcW
     }
     default: break;
@@ -132,8 +132,9 @@ bool CUIWindow::ProcessWindowMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
                                                                        lParam))
     return true;
   // CMouseMoveImpl: WM_LBUTTONDOWN, WM_MOUSEMOVE, WM_LBUTTONUP (drags or
-  // sizes the window, passes on); WM_KEYDOWN (Escape ends a sizing where it
-  // started, handled); WM_CAPTURECHANGED (ends it, passes on).
+  // sizes the window, passes on); WM_KEYDOWN (Escape puts a drag or a
+  // sizing back where it started, handled); WM_CAPTURECHANGED (ends it,
+  // passes on).
   if (map.Chain<CMouseMoveImpl<CUIWindow>>(*this, hwnd, msg, wParam, lParam)) return true;
   return false;
 }
@@ -163,6 +164,7 @@ LRESULT CUIWindow::OnCreate() {
     MoveWindow(DefaultWindowRect());
 
   SetTextFromResource(kCaptionId, false);
+  SetIcons();
   SetDirectionRadio(g_setting.Direction);
 
   // The view's creation is not checked: without it the window still moves,
@@ -177,6 +179,21 @@ LRESULT CUIWindow::OnCreate() {
   // by whoever started the program, and the view with it.
   ShowViewWithWindow();
   return 0;
+}
+
+void CUIWindow::SetIcons() {
+  // The sizes the system asks for at this window's scale: it is per-monitor
+  // aware, so the class's system-scale icons would be stretched.
+  const UINT dpi = ::GetDpiForWindow(m_hWnd);
+  const auto load = [&](int cx, int cy) {
+    return gdi::CIcon(static_cast<HICON>(::LoadImageW(
+        ::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kIconId), IMAGE_ICON,
+        ::GetSystemMetricsForDpi(cx, dpi), ::GetSystemMetricsForDpi(cy, dpi), LR_DEFAULTCOLOR)));
+  };
+  m_iconBig = load(SM_CXICON, SM_CYICON);
+  m_iconSmall = load(SM_CXSMICON, SM_CYSMICON);
+  SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_iconBig.Get()));
+  SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_iconSmall.Get()));
 }
 
 void CUIWindow::ShowViewWithWindow() {

@@ -12,6 +12,7 @@
 #include "framework/single_timer.h"
 #include "framework/update_ui.h"
 #include "framework/window_impl.h"
+#include "render/gdi.h"
 #include "render/view_window.h"
 #include "support/sub_menu.h"
 #include "support/window_utils.h"
@@ -31,6 +32,7 @@ enum Command : UINT {
 
 inline constexpr UINT kMenuId = 201;
 inline constexpr UINT kCaptionId = 130;
+inline constexpr UINT kIconId = 128;
 inline constexpr UINT_PTR kRefreshTimerId = 1;
 
 struct DirectionCommand {
@@ -59,10 +61,21 @@ class CUIWindow : public fw::CWindowImpl<CUIWindow, CWindowW, CUIWindowTraits>,
   // Before the view and the mixins go: the map uses them.
   ~CUIWindow() override { DestroyDetached(); }
 
+  // Black behind the picture, where a restore shows the window before the
+  // picture is copied onto it.
+  static fw::WindowClassInfo GetWndClassInfo() {
+    fw::WindowClassInfo info;
+    info.background = static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH));
+    return info;
+  }
+
   // Ticks since the timer was last started, kept modulo EntireRefreshRate.
   std::int32_t m_nTickCount = 0;
   CWindow m_view;
   CRefreshSchedule m_schedule;
+  // The program's icon at the window's scale, for its taskbar button, Alt+Tab
+  // and the task list; kept until the window has gone.
+  gdi::CIcon m_iconBig, m_iconSmall;
 
   bool ProcessWindowMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
                             LRESULT& result) override;
@@ -113,6 +126,7 @@ class CUIWindow : public fw::CWindowImpl<CUIWindow, CWindowW, CUIWindowTraits>,
 
  private:
   LRESULT OnCreate();
+  void SetIcons();
   LRESULT OnSetCursor();
   void OnNcLButtonDown(LPARAM lParam);
   void OnGetMinMaxInfo(MINMAXINFO* info);

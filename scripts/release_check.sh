@@ -84,6 +84,12 @@ for flag in DYNAMIC_BASE=0x0040 HIGH_ENTROPY_VA=0x0020 NX_COMPAT=0x0100 TERMINAL
   check "DllCharacteristics $characteristics has ${flag%=*}" \
     test $((0x$characteristics & ${flag#*=})) -ne 0
 done
+# What Wine answers without effect, seen as the calls the exe makes: DLLs from
+# system32 only, and a restart after an update.
+imports=$(x86_64-w64-mingw32-objdump -p "$built_exe") || true
+for call in SetDefaultDllDirectories RegisterApplicationRestart; do
+  check "vellora.exe calls $call" grep -qw "$call" <<<"$imports"
+done
 
 # --- the same bytes from a second build
 echo "-- checksums and a second build"

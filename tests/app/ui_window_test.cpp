@@ -376,6 +376,13 @@ TEST_F(UIWindowTest, SessionEndKeepsThePlaceAndTheSettings) {
   window.SendMessage(WM_ENDSESSION, TRUE, 0);
   EXPECT_EQ(StoredRect(), (Rect{200, 150, 600, 450}));
   EXPECT_EQ(test::ReadRaw(kSettingKey, L"Edge"), test::Dword(9));
+  PumpMessages(50);
+  EXPECT_TRUE(::IsWindow(window));  // a logoff: the process ends with the session
+  // The Restart Manager closes one program and the session goes on.
+  const HWND hwnd = window;
+  window.SendMessage(WM_ENDSESSION, TRUE, ENDSESSION_CLOSEAPP);
+  PumpMessages(50);
+  EXPECT_FALSE(::IsWindow(hwnd));
 }
 
 // Windows drops the system's sizing command for a window with a system menu
@@ -460,6 +467,82 @@ TEST_F(UIWindowTest, DraggingByTheInsideFollowsTheCursor) {
   EXPECT_EQ(::GetCapture(), nullptr);
   window.SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(0, 0));  // no capture: stays
   EXPECT_EQ(WindowRectOf(window), (Rect{430, 280, 830, 580}));
+
+  // Escape puts the window back where the press found it, as the system's
+  // own move does.
+  window.SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(100, 100));
+  window.SendMessage(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(150, 150));
+  window.SendMessage(WM_KEYDOWN, VK_ESCAPE, 0);
+  EXPECT_EQ(WindowRectOf(window), (Rect{430, 280, 830, 580}));
+  EXPECT_EQ(::GetCapture(), nullptr);
+  // A move that finds the button up (its release went elsewhere) ends the
+  // drag where it is.
+  window.SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(100, 100));
+  window.SendMessage(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(110, 100));
+  window.SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(300, 100));
+  EXPECT_EQ(::GetCapture(), nullptr);
+  window.SendMessage(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(200, 100));
+  EXPECT_EQ(WindowRectOf(window), (Rect{440, 280, 840, 580}));
+}
+
+// What the shell shows of the program: its icon at the window's scale, and
+// the window's own surface, which carries the picture that lies over it.
+TEST_F(UIWindowTest, TheWindowCarriesTheProgramsIconAndThePicture) {
+  Create();
+  const UINT dpi = ::GetDpiForWindow(window);
+  // The pixels of an icon drawn at `size` over white.
+  const auto pixels = [](HICON icon, int size) {
+    BITMAPINFO bi{};
+    bi.bmiHeader = {sizeof bi.bmiHeader, size, -size, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    const HDC dc = ::CreateCompatibleDC(nullptr);
+    const HBITMAP bitmap = ::CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    const HGDIOBJ old = ::SelectObject(dc, bitmap);
+    const RECT all{0, 0, size, size};
+    ::FillRect(dc, &all, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
+    ::DrawIconEx(dc, 0, 0, icon, size, size, 0, nullptr, DI_NORMAL);
+    std::vector<std::uint32_t> out(static_cast<const std::uint32_t*>(bits),
+                                   static_cast<const std::uint32_t*>(bits) + size * size);
+    ::SelectObject(dc, old);
+    ::DeleteObject(bitmap);
+    ::DeleteDC(dc);
+    return out;
+  };
+  for (const auto& [which, metric] :
+       {std::pair<WPARAM, int>{ICON_BIG, SM_CXICON}, {ICON_SMALL, SM_CXSMICON}}) {
+    const auto icon = reinterpret_cast<HICON>(window.SendMessage(WM_GETICON, which));
+    ASSERT_NE(icon, nullptr) << which;
+    const int size = ::GetSystemMetricsForDpi(metric, dpi);
+    ICONINFO info{};
+    ASSERT_TRUE(::GetIconInfo(icon, &info));
+    BITMAP bm{};
+    ::GetObjectW(info.hbmColor, sizeof bm, &bm);
+    ::DeleteObject(info.hbmColor);
+    ::DeleteObject(info.hbmMask);
+    EXPECT_EQ(bm.bmWidth, size) << which;
+    const gdi::CIcon own(static_cast<HICON>(::LoadImageW(
+        ::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kIconId), IMAGE_ICON, size, size, 0)));
+    EXPECT_EQ(pixels(icon, size), pixels(own.Get(), size)) << which;
+  }
+
+  // After a refresh the window's own paint equals the view's buffer over it.
+  window.MoveWindow(400, 300, 400, 300, true);
+  PumpMessages(100);
+  window.m_view.Refresh(false);
+  const auto screen = gdi::CWindowDC::Client(nullptr);
+  gdi::CMemDC painted(::CreateCompatibleDC(screen.Get()));
+  const gdi::CBitmap bitmap(::CreateCompatibleBitmap(screen.Get(), 400, 300));
+  const gdi::CSelectObject select(painted.Get(), bitmap.Get());
+  const RECT all{0, 0, 400, 300};
+  const gdi::CBrush magenta(::CreateSolidBrush(RGB(255, 0, 255)));
+  ::FillRect(painted.Get(), &all, magenta.Get());
+  window.SendMessage(WM_PRINTCLIENT, reinterpret_cast<WPARAM>(painted.Get()), PRF_CLIENT);
+  const HDC buffer = window.m_view.m_buffer.GetTiles().front()->GetDC();
+  int wrong = 0;
+  for (int y = 0; y < 300; y += 3)
+    for (int x = 0; x < 400; x += 3)
+      wrong += ::GetPixel(painted.Get(), x, y) != ::GetPixel(buffer, x + 50, y);
+  EXPECT_EQ(wrong, 0);
 }
 
 }  // namespace
