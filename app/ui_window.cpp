@@ -232,8 +232,10 @@ void CUIWindow::RefreshWhileSeen() {
 void CUIWindow::OnRefreshTimer() {
   if (m_nTimerId == 0) return;  // a tick from before a stop
   if (m_schedule.OnTick(MonotonicMicroseconds())) OnTimer();
-  // The same id: this replaces the period of the running timer.
-  CSingleTimerImpl::StartTimer(m_schedule.DelayMs(MonotonicMicroseconds()));
+  // The same id replaces the running timer's period; a period that stays is
+  // left running, which saves a call on most ticks.
+  const UINT delay = m_schedule.DelayMs(MonotonicMicroseconds());
+  if (delay != m_nElapse) CSingleTimerImpl::StartTimer(delay);
 }
 
 void CUIWindow::SetDirectionRadio(int direction) {
