@@ -125,9 +125,17 @@ class CMemDC {
   HDC m_hDC = nullptr;
 };
 
+struct DeleteGdiObject {
+  void operator()(HGDIOBJ h) const noexcept { ::DeleteObject(h); }
+};
+struct DestroyIconHandle {
+  void operator()(HICON h) const noexcept { ::DestroyIcon(h); }
+};
+
 // A GDI object of our own (bitmap, brush, ...); deleted with DeleteObject. It
-// must not be selected into a context by then: see CSelectObject.
-template <class THandle>
+// must not be selected into a context by then: see CSelectObject. With
+// another `TFree`, the owner of another kind of handle (CIcon).
+template <class THandle, class TFree = DeleteGdiObject>
 class CGdiObject {
  public:
   CGdiObject() noexcept = default;
@@ -150,7 +158,7 @@ class CGdiObject {
 
   void Reset() noexcept {
     if (m_h) {
-      ::DeleteObject(m_h);
+      TFree{}(m_h);
       detail::Untrack();
     }
     m_h = nullptr;
@@ -162,34 +170,8 @@ class CGdiObject {
 
 using CBitmap = CGdiObject<HBITMAP>;
 using CBrush = CGdiObject<HBRUSH>;
-
-// An icon loaded for us alone (not shared); destroyed with DestroyIcon.
-class CIcon {
- public:
-  CIcon() noexcept = default;
-  explicit CIcon(HICON h) noexcept : m_h(h) {}
-  CIcon(CIcon&& other) noexcept : m_h(std::exchange(other.m_h, nullptr)) {}
-  CIcon& operator=(CIcon&& other) noexcept {
-    if (this != &other) {
-      Reset();
-      m_h = std::exchange(other.m_h, nullptr);
-    }
-    return *this;
-  }
-  CIcon(const CIcon&) = delete;
-  CIcon& operator=(const CIcon&) = delete;
-  ~CIcon() { Reset(); }
-
-  HICON Get() const noexcept { return m_h; }
-
-  void Reset() noexcept {
-    if (m_h) ::DestroyIcon(m_h);
-    m_h = nullptr;
-  }
-
- private:
-  HICON m_h = nullptr;
-};
+// An icon loaded for us alone (not shared).
+using CIcon = CGdiObject<HICON, DestroyIconHandle>;
 
 // Selects an object into a context and selects the previous one back when it
 // goes, into the same context.
