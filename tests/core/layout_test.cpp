@@ -230,7 +230,9 @@ bool KeepsTheRate(const TickRun& run, std::int32_t rate) {
 // On Windows' tick the rate set is the rate shown, each refresh at most a tick
 // late (and the half millisecond that whole milliseconds of the timer add);
 // a fixed period falls behind at every rate whose period is not whole ticks.
-TEST(RefreshSchedule, KeepsTheRateOnTheSystemTick) {
+// Ticks held back for 3 s (a busy moment) bring no burst of refreshes to catch
+// up: the schedule starts again from the tick that comes.
+TEST(RefreshSchedule, KeepsTheRateOnTheSystemTickWithNoBurstAfterAStall) {
   const struct {
     std::int32_t rate;
     bool fixedKeepsIt;
@@ -242,23 +244,14 @@ TEST(RefreshSchedule, KeepsTheRateOnTheSystemTick) {
     EXPECT_GE(run.earliest, -CRefreshSchedule::kEarlyTolerance) << c.rate;
     EXPECT_LE(run.latest, kTick + 500) << c.rate;
     EXPECT_EQ(KeepsTheRate(Simulate(c.rate, false), c.rate), c.fixedKeepsIt) << c.rate;
-  }
-}
 
-// Ticks held back for seconds (a busy moment) bring no burst of refreshes to
-// catch up: the schedule starts again from the tick that comes.
-TEST(RefreshSchedule, AStallBringsNoBurst) {
-  for (std::int32_t rate : {1000, 5000}) {
-    const std::int64_t stallAt = 20'000'000, stall = 3'000'000;
-    const TickRun run = Simulate(rate, true, stallAt, stall);
-    const auto after = std::find_if(run.refreshes.begin(), run.refreshes.end(),
-                                    [&](std::int64_t t) { return t >= stallAt + stall; });
-    ASSERT_NE(after, run.refreshes.end());
-    const auto inASecond = std::count_if(after, run.refreshes.end(),
-                                         [&](std::int64_t t) { return t < *after + 1'000'000; });
-    EXPECT_LE(inASecond, rate / 100 + 1) << rate;
-    // From there on the rate holds again.
-    EXPECT_GE(inASecond, rate / 100 - 1) << rate;
+    if (c.rate < 1000) continue;  // slower ones see a refresh or two a stall
+    const std::int64_t resume = 20'000'000 + 3'000'000;
+    const TickRun stalled = Simulate(c.rate, true, 20'000'000, 3'000'000);
+    const auto inASecond =
+        std::count_if(stalled.refreshes.begin(), stalled.refreshes.end(),
+                      [&](std::int64_t t) { return t >= resume && t < resume + 1'000'000; });
+    EXPECT_NEAR(static_cast<double>(inASecond), c.rate / 100.0, 1.0) << c.rate;
   }
 }
 
