@@ -34,6 +34,10 @@ inline constexpr UINT kMenuId = 201;
 inline constexpr UINT kCaptionId = 130;
 inline constexpr UINT kIconId = 128;
 inline constexpr UINT_PTR kRefreshTimerId = 1;
+// The mirror window's class: the installer and the uninstaller find every
+// running mirror of the session by it, and nothing else (an Explorer window
+// on the install folder is also captioned "Vellora").
+inline constexpr wchar_t kMirrorClassName[] = L"Korvane.Vellora.Mirror";
 
 struct DirectionCommand {
   UINT command;
@@ -66,6 +70,7 @@ class CUIWindow : public fw::CWindowImpl<CUIWindow, CWindowW, CUIWindowTraits>,
   static fw::WindowClassInfo GetWndClassInfo() {
     fw::WindowClassInfo info;
     info.background = static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH));
+    info.name = kMirrorClassName;
     return info;
   }
 

@@ -1,6 +1,6 @@
 // CWindowImpl: a window class implemented by a C++ class T.
 //
-// The class is registered once per T under a generated name, with the class
+// The class is registered once per T under a generated or a fixed name, with the class
 // style, background and cursor that T::GetWndClassInfo() gives (the defaults
 // below unless T hides it). Messages reach T::ProcessWindowMessage; what it
 // leaves unhandled goes to DefWindowProcW. The object is attached from the
@@ -29,6 +29,9 @@ struct WindowClassInfo {
   UINT style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS;
   HBRUSH background = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
   LPCWSTR cursor = IDC_ARROW;  // a system cursor
+  // A fixed name, for a window that other programs look for (an installer
+  // closing it); null for one generated from the class's address.
+  LPCWSTR name = nullptr;
 };
 
 namespace detail {
@@ -55,8 +58,8 @@ class CWindowImpl : public TBase {
   static ATOM RegisterWndClass() {
     static ATOM atom = 0;
     if (atom != 0) return atom;
-    static wchar_t name[40];
-    std::swprintf(name, 40, L"Vellora:%p", static_cast<void*>(&atom));
+    static wchar_t generated[40];
+    std::swprintf(generated, 40, L"Vellora:%p", static_cast<void*>(&atom));
     const WindowClassInfo info = T::GetWndClassInfo();
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
@@ -65,7 +68,7 @@ class CWindowImpl : public TBase {
     wc.hInstance = ::GetModuleHandleW(nullptr);
     wc.hCursor = info.cursor ? ::LoadCursorW(nullptr, info.cursor) : nullptr;
     wc.hbrBackground = info.background;
-    wc.lpszClassName = name;
+    wc.lpszClassName = info.name ? info.name : generated;
     atom = ::RegisterClassExW(&wc);
     return atom;
   }
