@@ -1,5 +1,7 @@
 #include "app/ui_window.h"
 
+#include <utility>
+
 #include "app/layout.h"
 #include "render/win_rect.h"
 #include "settings/setting.h"
@@ -45,10 +47,13 @@ bool CUIWindow::ProcessWindowMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
     case WM_CREATE:
       if (map.Handle([&] { return OnCreate(); })) return true;
       break;
+    case WM_CLOSE:
+      if (m_nModal > 0 && map.Handle([&] { OnClose(); })) return true;
+      break;          // no dialog open: DefWindowProcW destroys the window
     case WM_DESTROY:  // passes on, to the timer mixin below
       map.PassOn([&] {
         StopTimer(true);
-        g_setting.Window.Capture(hwnd);
+        g_setting.Window.Capture(hwnd, m_rcNormal);
         ::PostQuitMessage(0);
       });
       break;
@@ -83,9 +88,16 @@ bool CUIWindow::ProcessWindowMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
       break;
     case WM_WINDOWPOSCHANGED:  // passes on, for WM_MOVE and WM_SIZE
       map.PassOn([&] {
+        KeepNormalRect();
         ShowViewWithWindow();
         RefreshWhileSeen();
       });
+      break;
+    case WM_DISPLAYCHANGE: map.PassOn([&] { OnDisplayChange(); }); break;  // passes on
+    case WM_DPICHANGED:
+      // Sizes stay physical: the suggested rectangle is not taken. Only the
+      // icons follow the new scale.
+      if (map.Handle([&] { SetIcons(); })) return true;
       break;
     case WM_SETCURSOR:
       // Over a window disabled by an open dialog the default procedure beeps
@@ -190,10 +202,39 @@ void CUIWindow::SetIcons() {
         ::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kIconId), IMAGE_ICON,
         ::GetSystemMetricsForDpi(cx, dpi), ::GetSystemMetricsForDpi(cy, dpi), LR_DEFAULTCOLOR)));
   };
-  m_iconBig = load(SM_CXICON, SM_CYICON);
-  m_iconSmall = load(SM_CXSMICON, SM_CYSMICON);
-  SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_iconBig.Get()));
-  SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_iconSmall.Get()));
+  gdi::CIcon big = load(SM_CXICON, SM_CYICON);
+  gdi::CIcon small = load(SM_CXSMICON, SM_CYSMICON);
+  SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big.Get()));
+  SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small.Get()));
+  // The icons of the old scale go only once the window no longer holds them.
+  m_iconBig = std::move(big);
+  m_iconSmall = std::move(small);
+}
+
+void CUIWindow::KeepNormalRect() {
+  if (!::IsWindowVisible(m_hWnd) || ::IsIconic(m_hWnd) || ::IsZoomed(m_hWnd)) return;
+  RECT r{};
+  if (::GetWindowRect(m_hWnd, &r)) m_rcNormal = FromRECT(r);
+}
+
+void CUIWindow::OnDisplayChange() {
+  KeepOnAMonitor();
+  PlaceView();
+}
+
+void CUIWindow::KeepOnAMonitor() {
+  // Minimised, the window lies off every monitor by design; maximised, the
+  // system keeps it on one.
+  if (::IsIconic(m_hWnd) || ::IsZoomed(m_hWnd) ||
+      ::MonitorFromWindow(m_hWnd, MONITOR_DEFAULTTONULL))
+    return;
+  MONITORINFO info{};
+  info.cbSize = sizeof info;
+  RECT r{};
+  if (!::GetMonitorInfoW(::MonitorFromWindow(m_hWnd, MONITOR_DEFAULTTONEAREST), &info) ||
+      !::GetWindowRect(m_hWnd, &r))
+    return;
+  MoveWindow(ToRECT(CWindowSetting::ShiftIntoScreen(FromRECT(r), FromRECT(info.rcWork))));
 }
 
 void CUIWindow::ShowViewWithWindow() {
@@ -226,6 +267,8 @@ void CUIWindow::RefreshWhileSeen() {
   } else {
     m_nTickCount = 0;
     StartTimer();
+    // Shown again after a change of monitors while it was minimised.
+    KeepOnAMonitor();
   }
 }
 
@@ -274,8 +317,7 @@ void CUIWindow::PlaceView() {
   if (!m_view.m_hWnd) return;
   RECT r{};
   ::GetWindowRect(m_hWnd, &r);
-  m_view.MoveWindow(
-      ToRECT(ViewRectFor(FromRECT(r), g_setting.Direction, g_setting.TransparentEdge)), true);
+  m_view.PlaceAt(ViewRectFor(FromRECT(r), g_setting.Direction, g_setting.TransparentEdge));
 }
 
 void CUIWindow::OnTimer() {
@@ -313,6 +355,11 @@ void CUIWindow::ApplySettings() {
 }
 
 void CUIWindow::OnExit() { PostMessage(WM_CLOSE); }
+
+void CUIWindow::OnClose() {
+  m_bCloseAsked = true;
+  CancelDialogs();
+}
 
 void CUIWindow::OnEndSession() {
   g_setting.Window.Capture(m_hWnd);

@@ -81,6 +81,11 @@ class CUIWindow : public fw::CWindowImpl<CUIWindow, CWindowW, CUIWindowTraits>,
   // The program's icon at the window's scale, for its taskbar button, Alt+Tab
   // and the task list; kept until the window has gone.
   gdi::CIcon m_iconBig, m_iconSmall;
+  // The window's rectangle when last seen in its normal state: what a close
+  // while minimised or maximised keeps. Empty until it is first seen so.
+  Rect m_rcNormal;
+  int m_nModal = 0;            // modal dialogs open over the window
+  bool m_bCloseAsked = false;  // a close waits for them to end
 
   bool ProcessWindowMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
                             LRESULT& result) override;
@@ -122,6 +127,14 @@ class CUIWindow : public fw::CWindowImpl<CUIWindow, CWindowW, CUIWindowTraits>,
   void OnSetting();
   // The About dialog, modal; changes nothing.
   void OnAbout();
+  // A close while a dialog is open (an installer closing every copy, the
+  // Restart Manager) first ends the dialog as cancelled, then closes.
+  void OnClose();
+  // A monitor came or went: a mirror left on none comes back onto the
+  // nearest, and the view with it.
+  void OnDisplayChange();
+  // Puts a mirror that lies on no monitor onto the nearest one, whole.
+  void KeepOnAMonitor();
 
   // The first-run rectangle: from the primary work area, else a fixed one.
   static RECT DefaultWindowRect();
@@ -132,6 +145,19 @@ class CUIWindow : public fw::CWindowImpl<CUIWindow, CWindowW, CUIWindowTraits>,
  private:
   LRESULT OnCreate();
   void SetIcons();
+  void KeepNormalRect();
+  // Runs a modal dialog, counted, so that a close asked meanwhile waits.
+  template <class F>
+  void RunModal(F&& run) {
+    struct Count {
+      int& n;
+      explicit Count(int& count) : n(++count) {}
+      ~Count() { --n; }
+    } count(m_nModal);
+    run();
+  }
+  void CancelDialogs();
+  void CloseIfAsked();
   LRESULT OnSetCursor();
   void OnNcLButtonDown(LPARAM lParam);
   void OnGetMinMaxInfo(MINMAXINFO* info);

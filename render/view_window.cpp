@@ -22,6 +22,8 @@ bool CWindow::ProcessWindowMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lP
                                    LRESULT& result) {
   fw::CMessageMap map(m_bMsgHandled, result);
   if (msg == WM_CREATE && map.Handle([&] { return OnCreate(); })) return true;
+  if (msg == WM_WINDOWPOSCHANGING)  // passes on
+    map.PassOn([&] { KeepPlace(*reinterpret_cast<WINDOWPOS*>(lParam)); });
   // CBufferedWindowImpl: WM_ERASEBKGND (skipped), WM_SIZE (resizes the
   // buffer), WM_PAINT (paints from it), all handled.
   if (map.Chain<CBufferedWindowImpl<CWindow>>(*this, hwnd, msg, wParam, lParam)) return true;
@@ -38,6 +40,21 @@ LRESULT CWindow::OnCreate() {
   // Fully opaque, no colour key: the layering is there for the click-through only.
   ::SetLayeredWindowAttributes(m_hWnd, 0, 255, LWA_ALPHA);
   return 0;
+}
+
+void CWindow::PlaceAt(const Rect& rect) {
+  m_rcPlace = rect;
+  MoveWindow(ToRECT(rect), true);
+}
+
+void CWindow::KeepPlace(WINDOWPOS& pos) const {
+  constexpr UINT kNeither = SWP_NOMOVE | SWP_NOSIZE;
+  if (!m_rcPlace || (pos.flags & kNeither) == kNeither) return;
+  pos.x = m_rcPlace->left;
+  pos.y = m_rcPlace->top;
+  pos.cx = m_rcPlace->right - m_rcPlace->left;
+  pos.cy = m_rcPlace->bottom - m_rcPlace->top;
+  pos.flags &= ~kNeither;
 }
 
 void CWindow::Refresh(bool cursorOnly) {

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <optional>
+
 #include "framework/message_map.h"
 #include "framework/window_impl.h"
 #include "render/buffered_window.h"
@@ -31,6 +33,11 @@ class CWindow : public fw::CWindowImpl<CWindow, fw::CWindowHandle, CViewTraits>,
   // own surface, which is what the shell's thumbnails and previews show.
   bool CopyPictureTo(HWND window, HDC dc) const;
 
+  // Moves the view to `rect` and keeps it there: whoever else moves or sizes
+  // it (the system, when a monitor goes away, moves it apart from its
+  // owner), it stays where its owner placed it.
+  void PlaceAt(const Rect& rect);
+
   // Renders `paintRect` (client coordinates) of the view into `buffer`: the
   // mirrored screen area, then the frame of the view's current buffer.
   void DrawBuffer(const CTiledMemoryDC& buffer, const Rect& paintRect);
@@ -44,12 +51,14 @@ class CWindow : public fw::CWindowImpl<CWindow, fw::CWindowHandle, CViewTraits>,
   int m_nLastDirection = Left;  // side reflected by the last DrawBuffer
   int m_nLastEdge = 0;          // frame widths of the last DrawBuffer
   int m_nLastThinEdge = 0;
+  std::optional<Rect> m_rcPlace;  // where its owner last placed it
 
  protected:
   FW_HANDLED_FLAG
 
  private:
   LRESULT OnCreate();
+  void KeepPlace(WINDOWPOS& pos) const;
 };
 
 }  // namespace vl

@@ -34,9 +34,11 @@ class CWindowSetting {
   std::optional<vl::Rect> RestoreTarget(const vl::Rect& virtualScreen,
                                         unsigned flags) const noexcept;
 
-  // Takes FullScreen from the window; the rectangle only from a window in
-  // its normal state, so maximising or minimising keeps the last one.
-  bool Capture(HWND__* hwnd);
+  // Takes FullScreen from the window, and the rectangle from a window in its
+  // normal state. A minimised or maximised window takes `lastNormal`, the
+  // normal rectangle the user last gave it, and keeps the record's own when
+  // that is empty (a window never moved since it was placed).
+  bool Capture(HWND__* hwnd, const vl::Rect& lastNormal = {});
   // Applies the rectangle (see RestoreTarget) and then maximises when
   // FullScreen; without a usable rectangle it does neither. True when a
   // rectangle was applied; false tells the caller to choose a default

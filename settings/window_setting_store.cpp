@@ -16,13 +16,17 @@ constexpr const wchar_t kFullScreenName[] = L"FullScreen";
 
 }  // namespace
 
-bool CWindowSetting::Capture(HWND hwnd) {
+bool CWindowSetting::Capture(HWND hwnd, const vl::Rect& lastNormal) {
   // A window that is gone tells nothing; keep what we have rather than
   // reading "not maximised" from it.
   if (!::IsWindow(hwnd)) return false;
   FullScreen = ::IsZoomed(hwnd) != FALSE;
-  // Only a normal window shows the rectangle worth restoring.
-  if (FullScreen || ::IsIconic(hwnd)) return true;
+  // Only a normal window shows the rectangle worth restoring; closed while
+  // minimised or maximised, it reopens where the user last had it.
+  if (FullScreen || ::IsIconic(hwnd)) {
+    if (!vl::IsRectEmpty(lastNormal)) Rectangle = lastNormal;
+    return true;
+  }
   RECT rc;
   if (!::GetWindowRect(hwnd, &rc)) return false;
   Rectangle = vl::FromRECT(rc);

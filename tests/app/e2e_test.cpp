@@ -125,15 +125,27 @@ TEST(Program, FirstRunExitAndReopen) {
   EXPECT_EQ(stored, vl::FromRECT(first));
   EXPECT_EQ(full, 0u);
 
-  // The next start reopens where the window was left.
-  Process p;
-  ASSERT_TRUE(Start(p));
-  const HWND mirror = FindMirror(p.pi.dwProcessId);
-  ASSERT_NE(mirror, nullptr);
-  ::Sleep(300);
-  EXPECT_EQ(vl::FromRECT(WindowRect(mirror)), vl::FromRECT(first));
-  ::PostMessageW(mirror, WM_CLOSE, 0, 0);
-  EXPECT_EQ(::WaitForSingleObject(p.pi.hProcess, 10000), WAIT_OBJECT_0);
+  // The next start reopens where the window was left. Moved again, then
+  // minimised and closed from the taskbar (or by an installer), it keeps the
+  // place the user gave it, not the one it was opened at.
+  const vl::Rect moved{800, 400, 1200, 700};
+  for (const vl::Rect& expected : {vl::FromRECT(first), moved}) {
+    Process p;
+    ASSERT_TRUE(Start(p));
+    const HWND mirror = FindMirror(p.pi.dwProcessId);
+    ASSERT_NE(mirror, nullptr);
+    ::Sleep(300);
+    EXPECT_EQ(vl::FromRECT(WindowRect(mirror)), expected);
+    if (expected != moved) {
+      ::SetWindowPos(mirror, nullptr, moved.left, moved.top, moved.right - moved.left,
+                     moved.bottom - moved.top, SWP_NOZORDER | SWP_NOACTIVATE);
+      ::PostMessageW(mirror, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(50, 50));  // minimises
+      ::Sleep(300);
+      EXPECT_TRUE(::IsIconic(mirror));
+    }
+    ::PostMessageW(mirror, WM_CLOSE, 0, 0);
+    EXPECT_EQ(::WaitForSingleObject(p.pi.hProcess, 10000), WAIT_OBJECT_0);
+  }
   ::RegDeleteTreeW(HKEY_CURRENT_USER, kAppKey);
 }
 

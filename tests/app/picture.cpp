@@ -237,6 +237,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
     return TypeToFocus(__wargv[2]);
   if (__argc == 3 && __wargv && std::wcscmp(__wargv[1], L"--windows-rules") == 0)
     return InstallWindowsRules(__wargv[2]);
+  if (__argc == 3 && __wargv && std::wcscmp(__wargv[1], L"--close") == 0) {
+    HWND target = ::FindWindowW(__wargv[2], nullptr);  // by class: as an installer finds it
+    return target && ::PostMessageW(target, WM_CLOSE, 0, 0) ? 0 : 1;
+  }
   if (__argc == 3 && __wargv && std::wcscmp(__wargv[1], L"--restore") == 0) {
     HWND target = ::FindWindowW(nullptr, __wargv[2]);
     return target && ::PostMessageW(target, WM_SYSCOMMAND, SC_RESTORE, 0) ? 0 : 1;

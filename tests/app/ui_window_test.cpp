@@ -240,6 +240,20 @@ TEST_F(UIWindowTest, ViewFollowsMovesAndSizesWithItsBand) {
   g_setting.Direction = Left;
   g_setting.TransparentEdge = 0;
   EXPECT_EQ(ViewAfterMoveTo(mirror), mirror);
+
+  // Moved apart from its mirror, as the system does when a monitor goes, the
+  // view stays over it; a mirror left on no monitor comes back onto one.
+  g_setting.TransparentEdge = 50;
+  window.PlaceView();
+  window.m_view.SetWindowPos(nullptr, 0, 0, 100, 100, SWP_NOZORDER | SWP_NOACTIVATE);
+  EXPECT_EQ(WindowRectOf(window.m_view), ViewRectFor(mirror, Left, 50));
+  window.MoveWindow(-5000, -5000, 400, 300, true);
+  window.SendMessage(WM_DISPLAYCHANGE, 32, MAKELPARAM(1920, 1080));
+  MONITORINFOEXW info{};
+  ASSERT_TRUE(my::PrimaryMonitorInfo(info));
+  const Rect back{info.rcWork.left, info.rcWork.top, info.rcWork.left + 400, info.rcWork.top + 300};
+  EXPECT_EQ(WindowRectOf(window), back);
+  EXPECT_EQ(WindowRectOf(window.m_view), ViewRectFor(back, Left, 50));
 }
 
 // Whether each of `n` ticks asked for a cursor-only refresh, as the view saw it.

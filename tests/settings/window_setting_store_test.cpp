@@ -251,6 +251,9 @@ TEST_F(PlacementWindowTest, CaptureTakesOnlyTheNormalRectangle) {
   ASSERT_TRUE(s.Capture(hwnd));
   EXPECT_FALSE(s.FullScreen);
   EXPECT_EQ(s.Rectangle, (Rect{30, 40, 330, 240}));
+  // ... unless the window knows where the user last had it.
+  ASSERT_TRUE(s.Capture(hwnd, {50, 60, 300, 220}));
+  EXPECT_EQ(s.Rectangle, (Rect{50, 60, 300, 220}));
 
   // Back to normal: the window's current rectangle is taken.
   ::ShowWindow(hwnd, SW_RESTORE);
