@@ -241,6 +241,23 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
     HWND target = ::FindWindowW(__wargv[2], nullptr);  // by class: as an installer finds it
     return target && ::PostMessageW(target, WM_CLOSE, 0, 0) ? 0 : 1;
   }
+  if (__argc == 5 && __wargv && std::wcscmp(__wargv[1], L"--move-owned") == 0) {
+    // Moves every window that the named class's window owns, and it alone.
+    static HWND owner;
+    static POINT to;
+    owner = ::FindWindowW(__wargv[2], nullptr);
+    to = {_wtoi(__wargv[3]), _wtoi(__wargv[4])};
+    return owner && ::EnumWindows(
+                        [](HWND hwnd, LPARAM) -> BOOL {
+                          if (::GetWindow(hwnd, GW_OWNER) == owner)
+                            ::SetWindowPos(hwnd, nullptr, to.x, to.y, 0, 0,
+                                           SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+                          return TRUE;
+                        },
+                        0)
+               ? 0
+               : 1;
+  }
   if (__argc == 3 && __wargv && std::wcscmp(__wargv[1], L"--restore") == 0) {
     HWND target = ::FindWindowW(nullptr, __wargv[2]);
     return target && ::PostMessageW(target, WM_SYSCOMMAND, SC_RESTORE, 0) ? 0 : 1;
