@@ -21,8 +21,12 @@ std::int64_t CRefreshSchedule::Due() const noexcept {
   return m_start + m_count * kMicrosecondsTimesHundred / m_rate;
 }
 
+std::int64_t CRefreshSchedule::Period() const noexcept {
+  return kMicrosecondsTimesHundred / m_rate;
+}
+
 bool CRefreshSchedule::OnTick(std::int64_t now) noexcept {
-  if (now < Due() - kEarlyTolerance) return false;
+  if (now < Due() - Period() / 2) return false;
   ++m_count;
   if (Due() <= now) Start(now, m_rate);
   return true;

@@ -2,8 +2,13 @@
 // system clock's tick (15.625 ms as a rule) and counts the next period from
 // the tick that fired it, so a fixed period loses up to a tick on every
 // firing: 20 ms comes every 31.25 ms. The schedule keeps the time each
-// refresh is due instead and the timer is set for what is left of it, so the
-// refreshes come at the rate set on average, each at most a tick late.
+// refresh is due instead and the timer is set, after every tick, for what is
+// left of it, so the refreshes come at the rate set on average, each at most
+// a tick late. A timer may also fire early: Windows counts its delay from the
+// clock's last tick, up to a tick before it was set, and one left running
+// counts from its own last expiry, not from the end of the refresh. So a tick
+// within half a period of the due time refreshes, rather than waking the
+// program once more a moment later.
 // Platform-free: times are microseconds of a monotonic clock.
 #pragma once
 
@@ -21,7 +26,7 @@ class CRefreshSchedule {
   void Start(std::int64_t now, std::int32_t rate) noexcept;
 
   // A tick of the timer at `now`: true when the refresh is due (a tick may
-  // come up to half a millisecond early); the next one is then due a period
+  // come up to half a period early); the next one is then due a period
   // after this one was, or, if the ticks fell more than a period behind, a
   // period after now, so a stall brings no burst of refreshes to catch up.
   bool OnTick(std::int64_t now) noexcept;
@@ -33,7 +38,8 @@ class CRefreshSchedule {
   // whole milliseconds to the nearest, never below kMinTimerDelayMs.
   std::uint32_t DelayMs(std::int64_t now) const noexcept;
 
-  static constexpr std::int64_t kEarlyTolerance = 500;
+  // The period in microseconds, to the microsecond below.
+  std::int64_t Period() const noexcept;
 
  private:
   // The due time is kept as a count of periods from a start, so that

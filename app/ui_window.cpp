@@ -1,5 +1,8 @@
 #include "app/ui_window.h"
 
+#include <dwmapi.h>
+#include <wtsapi32.h>
+
 #include <utility>
 
 #include "app/layout.h"
@@ -26,7 +29,13 @@ std::int64_t MonotonicMicroseconds() noexcept {
          count.QuadPart % frequency * 1'000'000 / frequency;
 }
 
-bool IsSeen(HWND hwnd) noexcept { return ::IsWindowVisible(hwnd) && !::IsIconic(hwnd); }
+// On another virtual desktop the window stays visible but is cloaked. Where
+// the question fails (Wine answers it so), the window counts as shown.
+bool IsCloaked(HWND hwnd) noexcept {
+  DWORD cloaked = 0;
+  return SUCCEEDED(::DwmGetWindowAttribute(hwnd, DWMWA_CLOAKED, &cloaked, sizeof cloaked)) &&
+         cloaked != 0;
+}
 
 }  // namespace
 
@@ -53,6 +62,7 @@ bool CUIWindow::ProcessWindowMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
     case WM_DESTROY:  // passes on, to the timer mixin below
       map.PassOn([&] {
         StopTimer(true);
+        ::WTSUnRegisterSessionNotification(hwnd);
         g_setting.Window.Capture(hwnd, m_rcNormal);
         ::PostQuitMessage(0);
       });
@@ -93,7 +103,8 @@ bool CUIWindow::ProcessWindowMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
         RefreshWhileSeen();
       });
       break;
-    case WM_DISPLAYCHANGE: map.PassOn([&] { OnDisplayChange(); }); break;  // passes on
+    case WM_WTSSESSION_CHANGE: map.PassOn([&] { OnSessionChange(wParam); }); break;  // passes on
+    case WM_DISPLAYCHANGE: map.PassOn([&] { OnDisplayChange(); }); break;            // passes on
     case WM_DPICHANGED:
       // Sizes stay physical: the suggested rectangle is not taken. Only the
       // icons follow the new scale.
@@ -175,6 +186,9 @@ LRESULT CUIWindow::OnCreate() {
       !::MonitorFromWindow(m_hWnd, MONITOR_DEFAULTTONULL))
     MoveWindow(DefaultWindowRect());
 
+  // Told of locks and disconnections, so as to read nothing while they last.
+  // Without it (no session service) the mirror only goes on reading.
+  ::WTSRegisterSessionNotification(m_hWnd, NOTIFY_FOR_THIS_SESSION);
   SetTextFromResource(kCaptionId, false);
   SetIcons();
   SetDirectionRadio(g_setting.Direction);
@@ -253,15 +267,32 @@ void CUIWindow::ShowViewWithWindow() {
   }
 }
 
+bool CUIWindow::CanBeSeen() const {
+  return ::IsWindowVisible(m_hWnd) && !::IsIconic(m_hWnd) && !m_bLocked && !m_bDisconnected;
+}
+
+void CUIWindow::OnSessionChange(WPARAM change) {
+  switch (change) {
+    case WTS_SESSION_LOCK: m_bLocked = true; break;
+    case WTS_SESSION_UNLOCK: m_bLocked = false; break;
+    case WTS_CONSOLE_DISCONNECT:
+    case WTS_REMOTE_DISCONNECT: m_bDisconnected = true; break;
+    case WTS_CONSOLE_CONNECT:
+    case WTS_REMOTE_CONNECT: m_bDisconnected = false; break;
+    default: return;
+  }
+  RefreshWhileSeen();
+}
+
 void CUIWindow::StartTimer() {
-  if (!IsSeen(m_hWnd)) return;
+  if (!CanBeSeen()) return;
   m_schedule.Start(MonotonicMicroseconds(), g_setting.RefreshRate);
   CSingleTimerImpl::StartTimer(g_setting.TimerPeriod());
 }
 
 void CUIWindow::RefreshWhileSeen() {
   const bool running = m_nTimerId != 0;
-  if (IsSeen(m_hWnd) == running) return;
+  if (CanBeSeen() == running) return;
   if (running) {
     StopTimer(true);
   } else {
@@ -274,11 +305,18 @@ void CUIWindow::RefreshWhileSeen() {
 
 void CUIWindow::OnRefreshTimer() {
   if (m_nTimerId == 0) return;  // a tick from before a stop
-  if (m_schedule.OnTick(MonotonicMicroseconds())) OnTimer();
-  // The same id replaces the running timer's period; a period that stays is
-  // left running, which saves a call on most ticks.
-  const UINT delay = m_schedule.DelayMs(MonotonicMicroseconds());
-  if (delay != m_nElapse) CSingleTimerImpl::StartTimer(delay);
+  if (m_schedule.OnTick(MonotonicMicroseconds())) {
+    // Cloaked, nobody sees the picture: nothing is read, and the first
+    // refresh once it shows again is whole.
+    if (IsCloaked(m_hWnd))
+      m_nTickCount = 0;
+    else
+      OnTimer();
+  }
+  // Set again after every tick, also when the period stays: a timer left
+  // running counts from its own expiry, not from now, and would come early
+  // by the refresh's own time.
+  CSingleTimerImpl::StartTimer(m_schedule.DelayMs(MonotonicMicroseconds()));
 }
 
 void CUIWindow::SetDirectionRadio(int direction) {

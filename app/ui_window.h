@@ -84,14 +84,17 @@ class CUIWindow : public fw::CWindowImpl<CUIWindow, CWindowW, CUIWindowTraits>,
   // The window's rectangle when last seen in its normal state: what a close
   // while minimised or maximised keeps. Empty until it is first seen so.
   Rect m_rcNormal;
-  int m_nModal = 0;            // modal dialogs open over the window
-  bool m_bCloseAsked = false;  // a close waits for them to end
+  bool m_bLocked = false;        // the session is locked
+  bool m_bDisconnected = false;  // the session is disconnected
+  int m_nModal = 0;              // modal dialogs open over the window
+  bool m_bCloseAsked = false;    // a close waits for them to end
 
   bool ProcessWindowMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
                             LRESULT& result) override;
 
   // (Re)starts the refresh timer with the period of the current refresh rate,
-  // if the window can be seen: a hidden or minimised mirror reads no screen.
+  // if the window can be seen: a hidden, minimised or locked-away mirror
+  // reads no screen.
   void StartTimer();
   using CSingleTimerImpl::StopTimer;
 
@@ -109,6 +112,12 @@ class CUIWindow : public fw::CWindowImpl<CUIWindow, CWindowW, CUIWindowTraits>,
   // hidden or minimised, starts it afresh (a whole refresh first) when it
   // shows again.
   void RefreshWhileSeen();
+  // Whether the window can be seen: shown, not minimised, in a session that
+  // is neither locked nor disconnected.
+  bool CanBeSeen() const;
+  // A lock or disconnection of the session stops the refreshes until the
+  // unlock or reconnection; the first one after is whole.
+  void OnSessionChange(WPARAM change);
 
   // A tick of the refresh timer: refreshes when the refresh is due, and sets
   // the timer for the next one.

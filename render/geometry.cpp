@@ -83,6 +83,14 @@ Rect FlipRectY(const Rect& r) noexcept {
   return {r.left, Wrap(Wide(r.bottom) - 1), r.right, Wrap(Wide(r.top) - 1)};
 }
 
+Rect UnflipRectX(const Rect& r) noexcept {
+  return {Wrap(Wide(r.right) + 1), r.top, Wrap(Wide(r.left) + 1), r.bottom};
+}
+
+Rect UnflipRectY(const Rect& r) noexcept {
+  return {r.left, Wrap(Wide(r.bottom) + 1), r.right, Wrap(Wide(r.top) + 1)};
+}
+
 Rect CalcCursorRect(Point now, Point previous, std::int32_t distance) noexcept {
   const auto half = [distance](std::int32_t a, std::int32_t b) {
     const std::int64_t moved = Wide(a) > b ? Wide(a) - b : Wide(b) - a;

@@ -55,6 +55,9 @@ Rect MirrorRectY(const Rect& r, std::int32_t k) noexcept;
 // moves to the last column and the extent becomes negative.
 Rect FlipRectX(const Rect& r) noexcept;
 Rect FlipRectY(const Rect& r) noexcept;
+// The pixels such a destination covers, as a plain rectangle again.
+Rect UnflipRectX(const Rect& r) noexcept;
+Rect UnflipRectY(const Rect& r) noexcept;
 
 // The square of source pixels a cursor-only refresh reads: around the midpoint
 // of the old and new cursor, holding both, reaching `distance` (or the

@@ -100,10 +100,11 @@ bool CTiledMemoryDC::StretchBltFrom(HDC source, const Rect& src, const Rect& dst
   return ok;
 }
 
-bool CTiledMemoryDC::BitBltTo(HDC dest) const noexcept {
+bool CTiledMemoryDC::BitBltTo(HDC dest, const Rect& rect) const noexcept {
   bool ok = true;
   for (const auto& tile : m_tiles) {
-    const Rect& r = tile->GetRect();
+    const Rect r = IntersectRect(tile->GetRect(), rect);
+    if (IsRectEmpty(r)) continue;
     ok = ::BitBlt(dest, r.left, r.top, r.right - r.left, r.bottom - r.top, tile->GetDC(), r.left,
                   r.top, SRCCOPY) != FALSE &&
          ok;

@@ -65,8 +65,10 @@ class CTiledMemoryDC {
   void FillSolidRect(const Rect& rect, COLORREF color) const noexcept;
   // StretchBlt with SRCCOPY into every tile; `dst` may carry negative extents.
   bool StretchBltFrom(HDC source, const Rect& src, const Rect& dst) const noexcept;
-  // Copies every tile to its own place in `dest`.
-  bool BitBltTo(HDC dest) const noexcept;
+  // Copies every tile to its own place in `dest`; with `rect` (buffer
+  // coordinates), only what lies in it.
+  bool BitBltTo(HDC dest) const noexcept { return BitBltTo(dest, m_rect); }
+  bool BitBltTo(HDC dest, const Rect& rect) const noexcept;
   // Copies `rect` from every tile of `other` into every tile of this buffer.
   bool CopyFrom(const CTiledMemoryDC& other, const Rect& rect) const noexcept;
 

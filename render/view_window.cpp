@@ -57,20 +57,26 @@ void CWindow::KeepPlace(WINDOWPOS& pos) const {
   pos.flags &= ~kNeither;
 }
 
-void CWindow::Refresh(bool cursorOnly) {
-  const auto dc = gdi::CWindowDC::Client(m_hWnd);
-  if (!m_buffer.HasTiles()) return;
+Rect CWindow::Refresh(bool cursorOnly) {
+  if (!m_buffer.HasTiles()) return {};
   m_bCursorOnly = cursorOnly;
-  const Rect whole = m_buffer.GetRect();
-  DrawBuffer(m_buffer, whole);
-  m_buffer.BitBltTo(dc.Get());
+  // A refresh around the cursor changes a small square at most, or nothing:
+  // the rest of the picture on the screen stays as it is, and the compositor
+  // has only that square to redraw.
+  const Rect drawn = DrawBuffer(m_buffer, m_buffer.GetRect());
+  // A whole refresh shows all of it, whatever came over the picture meanwhile.
+  const Rect changed = m_bCursorOnly ? drawn : m_buffer.GetRect();
+  if (IsRectEmpty(changed)) return {};
+  const auto dc = gdi::CWindowDC::Client(m_hWnd);
+  m_buffer.BitBltTo(dc.Get(), changed);
   if (const HWND owner = ::GetWindow(m_hWnd, GW_OWNER)) {
     const auto ownerDC = gdi::CWindowDC::Client(owner);
-    CopyPictureTo(owner, ownerDC.Get());
+    CopyPictureTo(owner, ownerDC.Get(), changed);
   }
+  return changed;
 }
 
-bool CWindow::CopyPictureTo(HWND window, HDC dc) const {
+bool CWindow::CopyPictureTo(HWND window, HDC dc, const Rect& rect) const {
   POINT view{}, target{};
   if (!dc || !m_buffer.HasTiles() || !::ClientToScreen(m_hWnd, &view) ||
       !::ClientToScreen(window, &target))
@@ -79,14 +85,14 @@ bool CWindow::CopyPictureTo(HWND window, HDC dc) const {
   // the target's for the copy, and back.
   POINT old{};
   if (!::OffsetViewportOrgEx(dc, view.x - target.x, view.y - target.y, &old)) return false;
-  const bool copied = m_buffer.BitBltTo(dc);
+  const bool copied = m_buffer.BitBltTo(dc, rect);
   ::SetViewportOrgEx(dc, old.x, old.y, nullptr);
   return copied;
 }
 
-void CWindow::DrawBuffer(const CTiledMemoryDC& buffer, const Rect& paintRect) {
+Rect CWindow::DrawBuffer(const CTiledMemoryDC& buffer, const Rect& paintRect) {
   if (!buffer.HasTiles() || paintRect.left == paintRect.right || paintRect.top == paintRect.bottom)
-    return;
+    return {};
 
   const int direction = g_setting.Direction;  // one value for the mirror and the frame
   RECT windowRect{};
@@ -143,6 +149,13 @@ void CWindow::DrawBuffer(const CTiledMemoryDC& buffer, const Rect& paintRect) {
   g_setting.CalcEdgeRects(m_buffer.GetRect(), direction, light, dark);
   for (const Rect& r : light) buffer.FillSolidRect(r, kLightBandColor);
   for (const Rect& r : dark) buffer.FillSolidRect(r, kDarkBandColor);
+
+  // Filled, all of it changed; else where the copy landed: the frame, drawn
+  // as before, changed nothing beyond it.
+  if (changed) return paintRect;
+  if (IsRectEmpty(rects.src)) return {};
+  const bool vertical = direction == Top || direction == Bottom;
+  return IntersectRect(paintRect, vertical ? UnflipRectY(rects.dst) : UnflipRectX(rects.dst));
 }
 
 }  // namespace vl

@@ -26,12 +26,18 @@ class CWindow : public fw::CWindowImpl<CWindow, fw::CWindowHandle, CViewTraits>,
   // Redraws the buffer and shows it: the whole mirrored area, or with
   // `cursorOnly` just what lies around the mouse cursor. A view that was
   // moved or resized since the last drawing is redrawn whole regardless.
-  void Refresh(bool cursorOnly);
+  // Only what the drawing changed is copied onto the view and its owner;
+  // returns that part (client coordinates).
+  Rect Refresh(bool cursorOnly);
 
   // Copies the part of the picture that lies over `window` into `dc`, a
-  // context of that window's client area. The view's owner shows it on its
-  // own surface, which is what the shell's thumbnails and previews show.
-  bool CopyPictureTo(HWND window, HDC dc) const;
+  // context of that window's client area; with `rect` (the view's client
+  // coordinates), only what lies in it. The view's owner shows it on its own
+  // surface, which is what the shell's thumbnails and previews show.
+  bool CopyPictureTo(HWND window, HDC dc) const {
+    return CopyPictureTo(window, dc, m_buffer.GetRect());
+  }
+  bool CopyPictureTo(HWND window, HDC dc, const Rect& rect) const;
 
   // Moves the view to `rect` and keeps it there: whoever else moves or sizes
   // it (the system, when a monitor goes away, moves it apart from its
@@ -40,7 +46,8 @@ class CWindow : public fw::CWindowImpl<CWindow, fw::CWindowHandle, CViewTraits>,
 
   // Renders `paintRect` (client coordinates) of the view into `buffer`: the
   // mirrored screen area, then the frame of the view's current buffer.
-  void DrawBuffer(const CTiledMemoryDC& buffer, const Rect& paintRect);
+  // Returns the part of `buffer` that may have changed.
+  Rect DrawBuffer(const CTiledMemoryDC& buffer, const Rect& paintRect);
 
   bool ProcessWindowMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
                             LRESULT& result) override;

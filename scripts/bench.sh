@@ -173,7 +173,7 @@ rate_shown() {
   sleep 8
   wine taskkill /im vellora.exe >/dev/null 2>&1 || true
   wait "$app" || true
-  awk 'NR == 1 { first = $1 } $1 >= first + 1000000 { if (!n++) from = $1; to = $1 }
+  awk '$2 != "copy" { next } !first { first = $1 } $1 >= first + 1000000 { if (!n++) from = $1; to = $1 }
     END { if (n > 10) printf "%.2f", (n - 1) / ((to - from) / 1e6); else print "(no copies counted)" }' \
     "$copies" 2>/dev/null || echo "(no copies counted)"
 }

@@ -237,9 +237,13 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
     return TypeToFocus(__wargv[2]);
   if (__argc == 3 && __wargv && std::wcscmp(__wargv[1], L"--windows-rules") == 0)
     return InstallWindowsRules(__wargv[2]);
-  if (__argc == 3 && __wargv && std::wcscmp(__wargv[1], L"--close") == 0) {
-    HWND target = ::FindWindowW(__wargv[2], nullptr);  // by class: as an installer finds it
-    return target && ::PostMessageW(target, WM_CLOSE, 0, 0) ? 0 : 1;
+  if (__argc == 5 && __wargv && std::wcscmp(__wargv[1], L"--post") == 0) {
+    // By class, as an installer finds it: a close, a change of session.
+    HWND target = ::FindWindowW(__wargv[2], nullptr);
+    return target && ::PostMessageW(target, static_cast<UINT>(_wtoi(__wargv[3])),
+                                    static_cast<WPARAM>(_wtoi(__wargv[4])), 0)
+               ? 0
+               : 1;
   }
   if (__argc == 5 && __wargv && std::wcscmp(__wargv[1], L"--move-owned") == 0) {
     // Moves every window that the named class's window owns, and it alone.

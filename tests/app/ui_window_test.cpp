@@ -2,6 +2,7 @@
 #include "app/ui_window.h"
 
 #include <gtest/gtest.h>
+#include <wtsapi32.h>
 
 #include <cstring>
 #include <optional>
@@ -369,6 +370,21 @@ TEST_F(UIWindowTest, DoubleClickMinimisesAndRestoreBringsTheViewBack) {
   EXPECT_TRUE(::IsWindowVisible(window.m_view));
   EXPECT_EQ(WindowRectOf(window.m_view), view);
   EXPECT_EQ(window.m_nTimerId, 1u);
+
+  // Nobody sees a locked or disconnected session either: nothing is read
+  // until it is back, unlocked and connected, and then whole first.
+  const std::vector<std::pair<WPARAM, UINT>> changes = {
+      {WTS_SESSION_LOCK, 0},    {WTS_SESSION_UNLOCK, 1},         {WTS_CONSOLE_DISCONNECT, 0},
+      {WTS_CONSOLE_CONNECT, 1}, {WTS_REMOTE_DISCONNECT, 0},      {WTS_SESSION_LOCK, 0},
+      {WTS_REMOTE_CONNECT, 0},  {WTS_SESSION_REMOTE_CONTROL, 0}, {WTS_SESSION_UNLOCK, 1}};
+  for (const auto& [change, timer] : changes) {
+    window.OnTimer();
+    window.SendMessage(WM_WTSSESSION_CHANGE, change, 0);
+    EXPECT_EQ(window.m_nTimerId, timer) << change;
+    if (timer) {
+      EXPECT_EQ(window.m_nTickCount, 0) << change;
+    }
+  }
 }
 
 TEST_F(UIWindowTest, DestroyCapturesThePlacementAndQuits) {

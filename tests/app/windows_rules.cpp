@@ -8,8 +8,11 @@
 //   SetTimer gets periods rounded up to whole ticks of Windows' system clock
 //   (15.625 ms), where Wine fires timers on the millisecond.
 // - With VELLORA_HOOK_COPY_LOG=<file>, every copy onto a layered window of
-//   the program (the mirror's view) appends a line with the time of the copy
-//   in microseconds to that file: what is shown, however it was drawn.
+//   the program (the mirror's view) appends a line "<time> copy <width>
+//   <height> <window width> <window height>" to that file: what is shown,
+//   however it was drawn, and how much of it; and every timer message the
+//   program's own loop dispatches appends "<time> timer": its wake-ups.
+//   Times are microseconds of the performance counter.
 #include <windows.h>
 
 #include <cstdio>
@@ -19,7 +22,28 @@ namespace {
 
 FARPROC g_setTimer = nullptr;
 FARPROC g_bitBlt = nullptr;
+FARPROC g_dispatch = nullptr;
 HANDLE g_copyLog = INVALID_HANDLE_VALUE;
+
+void Log(const char* what, int cx = 0, int cy = 0, HWND window = nullptr) {
+  LARGE_INTEGER now{}, frequency{};
+  ::QueryPerformanceCounter(&now);
+  ::QueryPerformanceFrequency(&frequency);
+  RECT client{};
+  if (window) ::GetClientRect(window, &client);
+  char line[96];
+  int n = std::snprintf(
+      line, sizeof line, "%lld %s",
+      static_cast<long long>(now.QuadPart / frequency.QuadPart * 1000000 +
+                             now.QuadPart % frequency.QuadPart * 1000000 / frequency.QuadPart),
+      what);
+  if (window)
+    n += std::snprintf(line + n, sizeof line - static_cast<size_t>(n), " %d %d %ld %ld", cx, cy,
+                       client.right, client.bottom);
+  line[n++] = '\n';
+  DWORD written = 0;
+  ::WriteFile(g_copyLog, line, static_cast<DWORD>(n), &written, nullptr);
+}
 
 UINT_PTR WINAPI SetTimerOnTheTick(HWND hwnd, UINT_PTR id, UINT elapse, TIMERPROC proc) {
   constexpr UINT kTickMicroseconds = 15625;
@@ -34,19 +58,14 @@ BOOL WINAPI BitBltLogged(HDC dest, int x, int y, int cx, int cy, HDC src, int x1
   const BOOL done = reinterpret_cast<decltype(&::BitBlt)>(reinterpret_cast<void*>(g_bitBlt))(
       dest, x, y, cx, cy, src, x1, y1, rop);
   HWND window = ::WindowFromDC(dest);
-  if (done && window && (::GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_LAYERED)) {
-    LARGE_INTEGER now{}, frequency{};
-    ::QueryPerformanceCounter(&now);
-    ::QueryPerformanceFrequency(&frequency);
-    char line[32];
-    const int n = std::snprintf(
-        line, sizeof line, "%lld\n",
-        static_cast<long long>(now.QuadPart / frequency.QuadPart * 1000000 +
-                               now.QuadPart % frequency.QuadPart * 1000000 / frequency.QuadPart));
-    DWORD written = 0;
-    ::WriteFile(g_copyLog, line, static_cast<DWORD>(n), &written, nullptr);
-  }
+  if (done && window && (::GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_LAYERED))
+    Log("copy", cx, cy, window);
   return done;
+}
+
+LRESULT WINAPI DispatchLogged(const MSG* msg) {
+  if (msg && msg->message == WM_TIMER) Log("timer");
+  return reinterpret_cast<decltype(&::DispatchMessageW)>(reinterpret_cast<void*>(g_dispatch))(msg);
 }
 
 // Points the main module's imports of `original` at `replacement`.
@@ -82,8 +101,11 @@ void PutBackWindowsRules() {
     g_copyLog = ::CreateFileW(value, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                               OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     g_bitBlt = ::GetProcAddress(::GetModuleHandleW(L"gdi32.dll"), "BitBlt");
-    if (g_copyLog != INVALID_HANDLE_VALUE)
+    g_dispatch = ::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "DispatchMessageW");
+    if (g_copyLog != INVALID_HANDLE_VALUE) {
       Redirect(g_bitBlt, reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&BitBltLogged)));
+      Redirect(g_dispatch, reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&DispatchLogged)));
+    }
   }
 }
 

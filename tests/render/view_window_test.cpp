@@ -278,10 +278,10 @@ TEST_F(ViewTest, CursorOnlyRefreshRereadsJustTheCursorNeighbourhood) {
 
   ASSERT_TRUE(s_pattern->ShowVariant(1, SourceOf(Left, where)));
   ASSERT_TRUE(test::MoveCursorTo(60, 370));
-  view.Refresh(true);
-
   // Moved by (10, 10) from (50, 360), distance 10: the square of half-width 10
-  // around the midpoint (55, 365).
+  // around the midpoint (55, 365); its mirror image, and that alone, is
+  // copied onto the window.
+  EXPECT_EQ(view.Refresh(true), (Rect{200 - 66 - 100, 355 - 300, 200 - 45 - 100, 376 - 300}));
   const Rect around{45, 355, 66, 376};
   const auto before = Mirrored(Left, where, 0, kBlack);
   const auto after = Mirrored(Left, where, 1, kBlack);
@@ -290,7 +290,7 @@ TEST_F(ViewTest, CursorOnlyRefreshRereadsJustTheCursorNeighbourhood) {
   }));
   EXPECT_EQ(view.m_ptLastCursor, (Point{60, 370}));
 
-  view.Refresh(false);
+  EXPECT_EQ(view.Refresh(false), (Rect{0, 0, 200, 120}));
   EXPECT_TRUE(AllPixels(Snapshot(view.m_buffer), after)) << "a whole refresh reads it all";
 }
 
