@@ -400,7 +400,7 @@ void CUIWindow::OnClose() {
 }
 
 void CUIWindow::OnEndSession() {
-  g_setting.Window.Capture(m_hWnd);
+  g_setting.Window.Capture(m_hWnd, m_rcNormal);
   g_setting.Save();
 }
 

@@ -109,8 +109,8 @@ class CUIWindow : public fw::CWindowImpl<CUIWindow, CWindowW, CUIWindowTraits>,
   // hidden, so that a hidden start leaves nothing on the screen.
   void ShowViewWithWindow();
   // Runs the timer while the window can be seen: stops it when the window is
-  // hidden or minimised, starts it afresh (a whole refresh first) when it
-  // shows again.
+  // hidden or minimised or the session locked or disconnected, starts it
+  // afresh (a whole refresh first) when it can be seen again.
   void RefreshWhileSeen();
   // Whether the window can be seen: shown, not minimised, in a session that
   // is neither locked nor disconnected.

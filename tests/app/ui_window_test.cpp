@@ -405,6 +405,7 @@ TEST_F(UIWindowTest, SessionEndKeepsThePlaceAndTheSettings) {
   g_setting.Edge = 9;
   window.SendMessage(WM_ENDSESSION, FALSE, 0);  // the session goes on
   EXPECT_FALSE(KeyExists(kSettingKey.c_str()));
+  window.SendMessage(WM_SYSCOMMAND, SC_MINIMIZE, 0);  // the place is the normal one still
   window.SendMessage(WM_ENDSESSION, TRUE, 0);
   EXPECT_EQ(StoredRect(), (Rect{200, 150, 600, 450}));
   EXPECT_EQ(test::ReadRaw(kSettingKey, L"Edge"), test::Dword(9));
