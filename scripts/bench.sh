@@ -430,8 +430,8 @@ against_run() {
   rm -f "$copies"
   xdotool mousemove "$cursor_x" "$cursor_y"
   VELLORA_HOOK_COPY_LOG=$(winepath -w "$copies") wine "$exe" >/dev/null 2>&1 &
-  local app=$! i pid=
-  for i in $(seq 1 600); do
+  local app=$! pid=
+  for _ in $(seq 1 600); do
     [ -n "$pid" ] || pid=$(prefix_pids "$program" | head -n 1)
     [ -n "$pid" ] && grep -q ' copy ' "$copies" 2>/dev/null && break
     sleep 0.1
@@ -469,7 +469,7 @@ against_run() {
       }')
   fi
   wine taskkill /im vellora.exe >/dev/null 2>&1 || true
-  for i in $(seq 1 100); do kill -0 "$app" 2>/dev/null || break; sleep 0.1; done
+  for _ in $(seq 1 100); do kill -0 "$app" 2>/dev/null || break; sleep 0.1; done
   if kill -0 "$app" 2>/dev/null; then wine taskkill /f /im vellora.exe >/dev/null 2>&1 || true; fi
   wait "$app" || true
   [ "$against_result" != - ] || missing=1
