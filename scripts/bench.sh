@@ -10,20 +10,35 @@
 #
 #   scripts/bench.sh [calls per figure (250)] [seconds per program run (30)]
 #   scripts/bench.sh --peer [seconds per peer run (20)] [rounds (3)]   the peer table alone
+#   scripts/bench.sh --against REV [seconds per run (20)] [rounds (3)]
+#     this tree's program against REV's (built in build/against/REV), in
+#     turn on one display: CPU, timer wake-ups and copies a refresh, and
+#     copies after a session lock; about 7 minutes at the defaults
 set -euo pipefail
 . "$(dirname "$0")/common.sh"
 
-peer_only=0
-if [ "${1:-}" = --peer ]; then
-  peer_only=1
-  peer_seconds=${2:-20}
-  peer_rounds=${3:-3}
-else
-  rounds=${1:-250}
-  seconds=${2:-30}
-  peer_seconds=20
-  peer_rounds=3
-fi
+what=full
+targets=(vellora vellora_refresh_bench vellora_process_bench vellora_picture vellora_windows_rules)
+case ${1:-} in
+  --peer)
+    what=peer
+    peer_seconds=${2:-20}
+    peer_rounds=${3:-3}
+    ;;
+  --against)
+    what=against
+    against=${2:?"--against needs a revision"}
+    against_seconds=${3:-20}
+    against_rounds=${4:-3}
+    targets=(vellora vellora_picture vellora_windows_rules)
+    ;;
+  *)
+    rounds=${1:-250}
+    seconds=${2:-30}
+    peer_seconds=20
+    peer_rounds=3
+    ;;
+esac
 
 ensure_packages xzoom strace
 win=$VELLORA_BUILD/win
@@ -31,10 +46,25 @@ log "building the program and the benchmarks in the Windows tree"
 {  # stdout is for the figures
   cmake -S "$VELLORA_ROOT" -B "$win" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$VELLORA_ROOT/cmake/mingw-w64-x86_64.cmake" >/dev/null
-  cmake --build "$win" --target vellora vellora_refresh_bench vellora_process_bench \
-    vellora_picture vellora_windows_rules
+  cmake --build "$win" --target "${targets[@]}"
 } >&2
 exe=$win/app/vellora.exe
+
+if [ $what = against ]; then
+  # The other revision's program from its own checkout, with its own toolchain
+  # file: what it was built with then.
+  against=$(git -C "$VELLORA_ROOT" rev-parse --short=7 "$against^{commit}")
+  old_src=$VELLORA_BUILD/against/$against/src
+  old_win=$VELLORA_BUILD/against/$against/win
+  log "building $against's program in $old_src"
+  {
+    [ -e "$old_src/.git" ] || git -C "$VELLORA_ROOT" worktree add --detach "$old_src" "$against"
+    cmake -S "$old_src" -B "$old_win" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+      -DCMAKE_TOOLCHAIN_FILE="$old_src/cmake/mingw-w64-x86_64.cmake" >/dev/null
+    cmake --build "$old_win" --target vellora
+  } >&2
+  old_exe=$old_win/app/vellora.exe
+fi
 
 # A screen twice the largest view (1920x1080) in both directions, so that the
 # area every view reflects lies wholly on it.
@@ -79,7 +109,7 @@ percent() { awk -v t="$1" -v hz="$clk_tck" -v s="$2" 'BEGIN { printf "%.2f", 100
 # --- refresh times -------------------------------------------------------------
 
 table=$VELLORA_BUILD/bench-refresh.txt
-if [ $peer_only -eq 0 ]; then
+if [ $what = full ]; then
   log "refresh times ($rounds calls per figure; takes a few minutes)"
   rm -f "$table"
   # A Wine desktop of the screen's size; the program's console does not reach us
@@ -372,6 +402,144 @@ print_peer_table() {
   echo "Wine and X at rest before: wineserver ${idle_wine}%, Xvfb ${idle_x}% of one core."
 }
 
+# --- against another revision's program -----------------------------------------
+
+# Wine's 1920x1080 desktop puts the default view at 480x270 at (960, 405),
+# reflecting the area of its own size on its left: the picture fills that
+# area, and the cursor stays in its middle, so every refresh around the
+# cursor has something to copy.
+reflected=(480 405 480 270)
+cursor_x=720 cursor_y=540
+against_settle=3
+against_lock_seconds=3
+against_configs=(
+  "50 refreshes/s, defaults otherwise (whole every 10th)|5000|10"
+  "20 refreshes/s, every refresh whole|2000|1"
+)
+declare -A against_results
+lines_of() { { wc -l <"$1"; } 2>/dev/null || echo 0; }
+
+# One run of an exe with the settings seeded ($2 rate, $3 every how many ticks
+# a whole refresh), its copies and timer messages logged by the hook DLL:
+# into against_result "program wineserver Xvfb program+Xvfb wake-ups/refresh
+# share% refreshes/s copies-after-lock", or "-" when the process or its copies
+# were not found.
+against_run() {
+  local exe=$1 copies=$VELLORA_BUILD/bench-against-copies.log
+  seed_settings "$2" "$3"
+  rm -f "$copies"
+  xdotool mousemove "$cursor_x" "$cursor_y"
+  VELLORA_HOOK_COPY_LOG=$(winepath -w "$copies") wine "$exe" >/dev/null 2>&1 &
+  local app=$! pid=
+  for _ in $(seq 1 600); do
+    [ -n "$pid" ] || pid=$(prefix_pids "$program" | head -n 1)
+    [ -n "$pid" ] && grep -q ' copy ' "$copies" 2>/dev/null && break
+    sleep 0.1
+  done
+  against_result=-
+  if [ -n "$pid" ] && grep -q ' copy ' "$copies" 2>/dev/null; then
+    sleep "$against_settle"
+    local t0 n0 p0 w0 x0 t1 n1 p1 w1 x1 n2 n3
+    t0=$(now) n0=$(lines_of "$copies")
+    p0=$(cpu_ticks "$pid") w0=$(cpu_ticks "$wineserver_pid") x0=$(cpu_ticks "$xvfb_pid")
+    sleep "$against_seconds"
+    t1=$(now) n1=$(lines_of "$copies")
+    p1=$(cpu_ticks "$pid") w1=$(cpu_ticks "$wineserver_pid") x1=$(cpu_ticks "$xvfb_pid")
+    # WM_WTSSESSION_CHANGE, WTS_SESSION_LOCK, to the window titled "Vellora"
+    # (the same way for both: an older build's class name was generated).
+    local locked=-
+    if wine "$win/tests/app/vellora_picture.exe" --post Vellora 689 7 >/dev/null 2>&1; then
+      n2=$(lines_of "$copies")
+      sleep "$against_lock_seconds"
+      n3=$(lines_of "$copies")
+      locked=$(sed -n "$((n2 + 1)),${n3}p" "$copies" | grep -c ' copy ' || true)
+    else
+      missing=1  # the window was not found
+    fi
+    local s
+    s=$(elapsed "$t0" "$t1")
+    against_result=$(sed -n "$((n0 + 1)),${n1}p" "$copies" | tr -d '\r' | awk -v s="$s" \
+      -v p="$(percent $((p1 - p0)) "$s")" -v w="$(percent $((w1 - w0)) "$s")" \
+      -v x="$(percent $((x1 - x0)) "$s")" -v locked="$locked" '
+      $2 == "copy" && $5 * $6 > 0 { n++; share += $3 * $4 / ($5 * $6) }
+      $2 == "timer" { t++ }
+      END {
+        if (!n) { print "-"; exit }
+        printf "%s %s %s %.2f %.3f %.1f %.2f %s\n", p, w, x, p + x, t / n, 100 * share / n, n / s, locked
+      }')
+  fi
+  wine taskkill /im vellora.exe >/dev/null 2>&1 || true
+  for _ in $(seq 1 100); do kill -0 "$app" 2>/dev/null || break; sleep 0.1; done
+  if kill -0 "$app" 2>/dev/null; then wine taskkill /f /im vellora.exe >/dev/null 2>&1 || true; fi
+  wait "$app" || true
+  [ "$against_result" != - ] || missing=1
+}
+
+measure_against() {
+  log "a picture in the reflected area ${reflected[*]}, the cursor at ($cursor_x, $cursor_y)"
+  wine "$win/tests/app/vellora_picture.exe" "${reflected[@]}" >/dev/null 2>&1 &
+  peer_cleanup=($!)
+  sleep 2
+  local round c label rate entire e
+  for round in $(seq 1 "$against_rounds"); do
+    for c in "${!against_configs[@]}"; do
+      IFS='|' read -r label rate entire <<<"${against_configs[$c]}"
+      for e in old new; do
+        log "round $round of $against_rounds: $label, $([ $e = old ] && echo "$against's" || echo "this tree's") program ($against_seconds s)"
+        against_run "$([ $e = old ] && echo "$old_exe" || echo "$exe")" "$rate" "$entire"
+        against_results[$c,$e]+="$against_result"$'\n'
+      done
+    done
+  done
+  wine reg delete "$key" /f >/dev/null 2>&1 || true
+}
+
+print_against_table() {
+  local c label rate entire row col name cells
+  local here
+  here=$(git -C "$VELLORA_ROOT" rev-parse --short=7 HEAD)
+  git -C "$VELLORA_ROOT" diff --quiet HEAD -- 2>/dev/null || here+=" with changes"
+  local rows=("the program, % of one core|1" "wineserver, % of one core|2" "Xvfb, % of one core|3"
+    "the program + Xvfb, % of one core|4" "timer wake-ups a refresh|5"
+    "share of the picture a refresh copies, %|6" "refreshes a second|7"
+    "copies in ${against_lock_seconds} s after the lock message|8")
+  for c in "${!against_configs[@]}"; do
+    IFS='|' read -r label rate entire <<<"${against_configs[$c]}"
+    echo
+    echo "$label: mean (lowest-highest) of $against_rounds runs of $against_seconds s each:"
+    echo
+    echo "| | $against | this tree ($here) | this tree / $against |"
+    echo "|---|---:|---:|---:|"
+    for row in "${rows[@]}"; do
+      IFS='|' read -r name col <<<"$row"
+      cells=$(for e in old new; do
+        awk -v col="$col" -v runs="$against_rounds" '
+          NF == 8 && $col != "-" { v = $col + 0; s += v; n++; if (n == 1 || v < lo) lo = v; if (n == 1 || v > hi) hi = v }
+          END {
+            if (!n) { print "(not found)"; exit }
+            d = col == 5 ? 3 : col == 6 || col == 8 ? 1 : 2
+            f = "%." d "f"
+            printf f " (" f "-" f ")%s\n", s / n, lo, hi, n < runs ? " (" n " of " runs " runs)" : ""
+          }' <<<"${against_results[$c,$e]}"
+      done)
+      local old_cell new_cell ratio=
+      old_cell=$(sed -n 1p <<<"$cells") new_cell=$(sed -n 2p <<<"$cells")
+      if [ "$col" -le 4 ]; then
+        ratio=$(awk -v a="${old_cell%% *}" -v b="${new_cell%% *}" \
+          'BEGIN { if (a ~ /^[0-9.]+$/ && b ~ /^[0-9.]+$/ && a > 0) printf "%.2f", b / a }')
+      fi
+      echo "| $name | $old_cell | $new_cell | $ratio |"
+    done
+  done
+  echo
+  echo "Both on Wine's 1920x1080 desktop with the settings seeded alike, in turn ($against first)," \
+    "$against_settle s after the first copy; the cursor at ($cursor_x, $cursor_y), inside the" \
+    "reflected area ${reflected[2]}x${reflected[3]} at (${reflected[0]}, ${reflected[1]}), which the" \
+    "test picture fills. A wake-up is a timer message the program's loop dispatched, a copy one onto" \
+    "the layered view (hook DLL); the lock message posted once, with vellora_picture.exe --post Vellora 689 7."
+  echo "Wine and X at rest before: wineserver ${idle_wine}%, Xvfb ${idle_x}% of one core."
+}
+
 # --- the table -------------------------------------------------------------------
 
 print_program_tables() {
@@ -425,14 +593,22 @@ print_program_tables() {
   echo "vellora.exe: $size bytes ($((size / 1024)) KiB); stripped of symbols $stripped_size bytes ($((stripped_size / 1024)) KiB)."
 }
 
-if [ $peer_only -eq 0 ]; then
-  measure_programs
-fi
-measure_peer
-if [ $peer_only -eq 0 ]; then
-  print_program_tables
-fi
-print_peer_table
+case $what in
+  full)
+    measure_programs
+    measure_peer
+    print_program_tables
+    print_peer_table
+    ;;
+  peer)
+    measure_peer
+    print_peer_table
+    ;;
+  against)
+    measure_against
+    print_against_table
+    ;;
+esac
 if [ $missing -ne 0 ]; then
   log "some figures could not be taken: see the cells marked (not found) or (no copies counted)"
   exit 1

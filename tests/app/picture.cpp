@@ -25,6 +25,9 @@
 //   vellora_picture.exe --windows-rules dll
 // installs the dll's CBT hook for the whole desktop and keeps it until killed;
 // and
+//   vellora_picture.exe --post class-or-title message wparam
+// posts a message to the window of that class, else to the shown unowned
+// window of that title; and
 //   vellora_picture.exe --type ff12,ff10
 // hands the characters (hexadecimal code points) to the control that has the
 // keyboard, as an input method hands over what was composed.
@@ -238,8 +241,24 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
   if (__argc == 3 && __wargv && std::wcscmp(__wargv[1], L"--windows-rules") == 0)
     return InstallWindowsRules(__wargv[2]);
   if (__argc == 5 && __wargv && std::wcscmp(__wargv[1], L"--post") == 0) {
-    // By class, as an installer finds it: a close, a change of session.
-    HWND target = ::FindWindowW(__wargv[2], nullptr);
+    // By class, as an installer finds it: a close, a change of session. Else
+    // by title, the shown unowned window's: an older build's class name was
+    // generated.
+    static HWND target;
+    static const wchar_t* title;
+    target = ::FindWindowW(__wargv[2], nullptr);
+    title = __wargv[2];
+    if (!target)
+      ::EnumWindows(
+          [](HWND hwnd, LPARAM) -> BOOL {
+            wchar_t text[64] = L"";
+            if (::GetWindow(hwnd, GW_OWNER) || !::IsWindowVisible(hwnd) ||
+                !::GetWindowTextW(hwnd, text, 64) || std::wcscmp(text, title) != 0)
+              return TRUE;
+            target = hwnd;
+            return FALSE;
+          },
+          0);
     return target && ::PostMessageW(target, static_cast<UINT>(_wtoi(__wargv[3])),
                                     static_cast<WPARAM>(_wtoi(__wargv[4])), 0)
                ? 0
