@@ -75,6 +75,11 @@ Rect MirrorRectY(const Rect& r, std::int32_t k) noexcept {
   return OffsetRect(r, 0, Wrap(2 * Wide(k) - r.top - r.bottom));
 }
 
+Rect UnionRect(const Rect& a, const Rect& b) noexcept {
+  return {std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
+          std::max(a.bottom, b.bottom)};
+}
+
 Rect FlipRectX(const Rect& r) noexcept {
   return {Wrap(Wide(r.right) - 1), r.top, Wrap(Wide(r.left) - 1), r.bottom};
 }

@@ -47,6 +47,9 @@ Rect IntersectRect(const Rect& a, const Rect& b) noexcept;
 
 Rect OffsetRect(const Rect& r, std::int32_t dx, std::int32_t dy) noexcept;
 
+// The smallest rectangle holding both.
+Rect UnionRect(const Rect& a, const Rect& b) noexcept;
+
 // Mirror about the vertical line between columns k-1 and k (resp. rows).
 Rect MirrorRectX(const Rect& r, std::int32_t k) noexcept;
 Rect MirrorRectY(const Rect& r, std::int32_t k) noexcept;

@@ -67,11 +67,21 @@ Rect CWindow::Refresh(bool cursorOnly) {
   // A whole refresh shows all of it, whatever came over the picture meanwhile.
   const Rect changed = m_bCursorOnly ? drawn : m_buffer.GetRect();
   if (IsRectEmpty(changed)) return {};
-  const auto dc = gdi::CWindowDC::Client(m_hWnd);
-  m_buffer.BitBltTo(dc.Get(), changed);
-  if (const HWND owner = ::GetWindow(m_hWnd, GW_OWNER)) {
+  {
+    const auto dc = gdi::CWindowDC::Client(m_hWnd);
+    m_buffer.BitBltTo(dc.Get(), changed);
+  }
+  // The owner's surface lies under the view and is seen only in the shell's
+  // previews: it gets about ten pictures a second at most, all that changed
+  // since its last, which spares it a copy and a flush on most refreshes at
+  // the higher rates.
+  m_rcOwnerStale = IsRectEmpty(m_rcOwnerStale) ? changed : UnionRect(m_rcOwnerStale, changed);
+  const HWND owner = ::GetWindow(m_hWnd, GW_OWNER);
+  if (owner && ++m_nOwnerWait >= g_setting.RefreshRate / 1000) {
     const auto ownerDC = gdi::CWindowDC::Client(owner);
-    CopyPictureTo(owner, ownerDC.Get(), changed);
+    CopyPictureTo(owner, ownerDC.Get(), m_rcOwnerStale);
+    m_rcOwnerStale = {};
+    m_nOwnerWait = 0;
   }
   return changed;
 }

@@ -59,6 +59,8 @@ class CWindow : public fw::CWindowImpl<CWindow, fw::CWindowHandle, CViewTraits>,
   int m_nLastEdge = 0;          // frame widths of the last DrawBuffer
   int m_nLastThinEdge = 0;
   std::optional<Rect> m_rcPlace;  // where its owner last placed it
+  Rect m_rcOwnerStale;            // what the owner's surface has not had yet
+  int m_nOwnerWait = 0;           // refreshes since the owner's last copy
 
  protected:
   FW_HANDLED_FLAG
