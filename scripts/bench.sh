@@ -480,11 +480,15 @@ measure_against() {
   wine "$win/tests/app/vellora_picture.exe" "${reflected[@]}" >/dev/null 2>&1 &
   peer_cleanup=($!)
   sleep 2
-  local round c label rate entire e
+  local round c label rate entire e order
   for round in $(seq 1 "$against_rounds"); do
+    # Each goes first in every other round, so that neither always meets the
+    # display as the other left it.
+    order="old new"
+    [ $((round % 2)) -eq 0 ] && order="new old"
     for c in "${!against_configs[@]}"; do
       IFS='|' read -r label rate entire <<<"${against_configs[$c]}"
-      for e in old new; do
+      for e in $order; do
         log "round $round of $against_rounds: $label, $([ $e = old ] && echo "$against's" || echo "this tree's") program ($against_seconds s)"
         against_run "$([ $e = old ] && echo "$old_exe" || echo "$exe")" "$rate" "$entire"
         against_results[$c,$e]+="$against_result"$'\n'
@@ -532,7 +536,7 @@ print_against_table() {
     done
   done
   echo
-  echo "Both on Wine's 1920x1080 desktop with the settings seeded alike, in turn ($against first)," \
+  echo "Both on Wine's 1920x1080 desktop with the settings seeded alike, in turn ($against first in odd rounds, second in even ones)," \
     "$against_settle s after the first copy; the cursor at ($cursor_x, $cursor_y), inside the" \
     "reflected area ${reflected[2]}x${reflected[3]} at (${reflected[0]}, ${reflected[1]}), which the" \
     "test picture fills. A wake-up is a timer message the program's loop dispatched, a copy one onto" \
