@@ -6,22 +6,14 @@
 //                                       process it starts (the uninstaller
 //                                       hands over to a copy of itself);
 //                                       exit_code= the first process's code
-//   release_probe line <command line>   the same for a command line as it
-//                                       stands (as a registry entry holds it)
 //   release_probe shortcut <lnk>        target= of a shell link
 //   release_probe inspect <exe>         version strings, icon sizes, manifest
 //   release_probe start <exe>           starts Vellora, waits for its mirror
 //                                       window, closes it as a user would and
 //                                       reports its exit code
-//   release_probe watch [<exe> <x> <y>] starts Vellora and moves its mirror
-//                                       to x,y, or without <exe> finds the
-//                                       running one; prints rect= and
-//                                       running=yes, then waits up to 30 s
-//                                       for that process to end: exit_code=
-//   release_probe mirror                rect= of a running mirror, if any
-//   release_probe refuse                a mirror window that ignores WM_CLOSE
-//                                       (prints "asked" for each) until told
-//                                       to stop via stdin
+//   release_probe watch [<exe> <x> <y>] starts Vellora and moves its mirror, or
+//                                       finds the running one by its class;
+//                                       rect=, running=yes, then exit_code=
 #include <windows.h>
 
 #include <objbase.h>
@@ -40,9 +32,7 @@
 namespace {
 
 using vl::test::FindMirror;
-
-// As app/ui_window.h names it.
-constexpr wchar_t kMirrorClass[] = L"Korvane.Vellora.Mirror";
+constexpr wchar_t kMirrorClass[] = L"Korvane.Vellora.Mirror";  // as the installer finds it
 
 // Handles closed on every path.
 struct Handle {
@@ -74,19 +64,15 @@ struct Child {
   DWORD pid = 0;
 };
 
-std::wstring CommandLine(const std::vector<std::wstring>& argv) {
+bool Launch(const std::vector<std::wstring>& argv, Child& child, HANDLE job = nullptr) {
   std::wstring cmd;
   for (const auto& a : argv) cmd += (cmd.empty() ? L"" : L" ") + Quote(a);
-  return cmd;
-}
-
-bool Launch(std::wstring cmd, Child& child, HANDLE job = nullptr) {
   STARTUPINFOW si{};
   si.cb = sizeof si;
   PROCESS_INFORMATION pi{};
-  if (!::CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
-                        nullptr, &si, &pi)) {
-    std::wprintf(L"error=cannot start %ls (error %lu)\n", cmd.c_str(), ::GetLastError());
+  if (!::CreateProcessW(argv[0].c_str(), cmd.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED,
+                        nullptr, nullptr, &si, &pi)) {
+    std::wprintf(L"error=cannot start %ls (error %lu)\n", argv[0].c_str(), ::GetLastError());
     return false;
   }
   child.process.h = pi.hProcess;
@@ -102,12 +88,11 @@ bool Launch(std::wstring cmd, Child& child, HANDLE job = nullptr) {
   return true;
 }
 
-// Wine's own background processes, which may be started on a job's behalf and
-// stay, and Vellora, which an installer starts again to keep it running.
-bool NotWaitedFor(const wchar_t* exeName) {
-  for (const wchar_t* name : {L"vellora.exe", L"explorer.exe", L"services.exe", L"winedevice.exe",
-                              L"plugplay.exe", L"svchost.exe", L"rpcss.exe", L"conhost.exe",
-                              L"winemenubuilder.exe", L"tabtip.exe", L"wineboot.exe"})
+bool IsSystemProcess(const wchar_t* exeName) {
+  for (const wchar_t* name :
+       {L"vellora.exe" /* an installer starts it again */, L"explorer.exe", L"services.exe",
+        L"winedevice.exe", L"plugplay.exe", L"svchost.exe", L"rpcss.exe", L"conhost.exe",
+        L"winemenubuilder.exe", L"tabtip.exe", L"wineboot.exe"})
     if (::_wcsicmp(exeName, name) == 0) return true;
   return false;
 }
@@ -126,26 +111,28 @@ bool OwnProcessesLeft(HANDLE job) {
   entry.dwSize = sizeof entry;
   for (BOOL more = ::Process32FirstW(snap.h, &entry); more; more = ::Process32NextW(snap.h, &entry))
     for (DWORD i = 0; i < ids.list.NumberOfProcessIdsInList; ++i)
-      if (ids.list.ProcessIdList[i] == entry.th32ProcessID && !NotWaitedFor(entry.szExeFile))
+      if (ids.list.ProcessIdList[i] == entry.th32ProcessID && !IsSystemProcess(entry.szExeFile))
         return true;
   return false;
 }
 
-int Run(const std::wstring& cmd) {
+int Run(const std::vector<std::wstring>& argv) {
   Handle job(::CreateJobObjectW(nullptr, nullptr));
   if (!job.h) return std::wprintf(L"error=no job object\n"), 1;
   Child child;
-  if (!Launch(cmd, child, job.h)) return 1;
+  if (!Launch(argv, child, job.h)) return 1;
   const DWORD kTimeoutMs = 60000;
   if (::WaitForSingleObject(child.process.h, kTimeoutMs) != WAIT_OBJECT_0)
-    return std::wprintf(L"error=%ls did not end\n", cmd.c_str()), 1;
+    return std::wprintf(L"error=%ls did not end\n", argv[0].c_str()), 1;
   DWORD code = 0;
   ::GetExitCodeProcess(child.process.h, &code);
-  // Then the processes it started, but those it leaves running on purpose.
+  // Then the processes it started. Wine's own background processes (its
+  // desktop, services) may be started on the job's behalf and stay; they do
+  // not count.
   const DWORD start = ::GetTickCount();
   while (OwnProcessesLeft(job.h)) {
     if (::GetTickCount() - start > kTimeoutMs)
-      return std::wprintf(L"error=processes started by %ls did not end\n", cmd.c_str()), 1;
+      return std::wprintf(L"error=processes started by %ls did not end\n", argv[0].c_str()), 1;
     ::Sleep(50);
   }
   std::wprintf(L"exit_code=%lu\n", code);
@@ -239,7 +226,7 @@ int Inspect(const std::wstring& exe) {
 
 int Start(const std::wstring& exe) {
   Child child;
-  if (!Launch(Quote(exe), child)) return 1;
+  if (!Launch({exe}, child)) return 1;
   const HWND mirror = FindMirror(child.pid, 15000);
   if (!mirror) {
     ::TerminateProcess(child.process.h, 99);
@@ -260,90 +247,25 @@ int Start(const std::wstring& exe) {
   return 0;
 }
 
-// A mirror window, found by its class as the installer finds it; of process
-// `pid` unless 0. Waits up to `timeoutMs` for one.
-HWND FindByClass(DWORD pid, DWORD timeoutMs) {
-  const DWORD start = ::GetTickCount();
-  for (;;) {
-    for (HWND w = nullptr; (w = ::FindWindowExW(nullptr, w, kMirrorClass, nullptr));) {
-      DWORD owner = 0;
-      ::GetWindowThreadProcessId(w, &owner);
-      if (pid == 0 || owner == pid) return w;
-    }
-    if (::GetTickCount() - start >= timeoutMs) return nullptr;
-    ::Sleep(50);
-  }
-}
-
-void PrintRect(HWND w) {
-  RECT r{};
-  ::GetWindowRect(w, &r);
-  std::wprintf(L"rect=%ld,%ld,%ld,%ld\n", r.left, r.top, r.right, r.bottom);
-}
-
 int Watch(const std::vector<std::wstring>& args) {
   Child child;
-  HWND mirror = nullptr;
-  if (!args.empty()) {
-    if (!Launch(Quote(args[0]), child)) return 1;
-    mirror = FindByClass(child.pid, 15000);
-    // Away from where it was stored, as a drag would put it.
-    if (mirror)
-      ::SetWindowPos(mirror, nullptr, std::stoi(args[1]), std::stoi(args[2]), 0, 0,
-                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-  } else if ((mirror = FindByClass(0, 5000))) {
-    ::GetWindowThreadProcessId(mirror, &child.pid);
-    child.process.h =
-        ::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, child.pid);
-  }
-  if (!mirror || !child.process.h) return std::wprintf(L"error=no running mirror\n"), 1;
-  PrintRect(mirror);
-  std::wprintf(L"running=yes\n");
+  HWND w = nullptr;
+  if (!args.empty() && Launch({args[0]}, child) && (w = FindMirror(child.pid, 15000)))
+    ::SetWindowPos(w, nullptr, std::stoi(args[1]), std::stoi(args[2]), 0, 0,
+                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  for (int i = 0; args.empty() && i < 100 && !(w = ::FindWindowW(kMirrorClass, nullptr)); ++i)
+    ::Sleep(50);
+  if (args.empty() && w && ::GetWindowThreadProcessId(w, &child.pid))
+    child.process.h = ::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, 0, child.pid);
+  RECT r{};
+  if (!child.process.h || !::GetWindowRect(w, &r)) return std::wprintf(L"error=no mirror\n"), 1;
+  std::wprintf(L"rect=%ld,%ld,%ld,%ld\nrunning=yes\n", r.left, r.top, r.right, r.bottom);
   std::fflush(stdout);
-  if (::WaitForSingleObject(child.process.h, 30000) != WAIT_OBJECT_0)
-    return std::wprintf(L"error=Vellora did not end\n"), 1;
   DWORD code = 0;
-  ::GetExitCodeProcess(child.process.h, &code);
-  std::wprintf(L"exit_code=%lu\n", code);
-  return 0;
-}
-
-int Mirror() {
-  const HWND mirror = FindByClass(0, 5000);
-  if (mirror) PrintRect(mirror);
-  return mirror ? 0 : 1;
-}
-
-// A program that will not close: what the (un)installer must give up on.
-int Refuse() {
-  WNDCLASSW wc{};
-  wc.lpfnWndProc = [](HWND w, UINT msg, WPARAM wp, LPARAM lp) -> LRESULT {
-    if (msg != WM_CLOSE) return ::DefWindowProcW(w, msg, wp, lp);
-    std::wprintf(L"asked\n");  // each as it comes, for the steps beside it
-    std::fflush(stdout);
-    return 0;
-  };
-  wc.hInstance = ::GetModuleHandleW(nullptr);
-  wc.lpszClassName = kMirrorClass;
-  if (!::RegisterClassW(&wc) || !::CreateWindowExW(0, kMirrorClass, L"Vellora", WS_POPUP, 0, 0, 100,
-                                                   100, nullptr, nullptr, wc.hInstance, nullptr))
-    return std::wprintf(L"error=cannot make the window\n"), 1;
-  std::wprintf(L"running=yes\n");
-  std::fflush(stdout);
-  // Messages are handled while another thread waits for the word to stop.
-  const DWORD mainThread = ::GetCurrentThreadId();
-  Handle reader(::CreateThread(
-      nullptr, 0,
-      [](void* main) -> DWORD {
-        char line[16];
-        std::fgets(line, sizeof line, stdin);
-        ::PostThreadMessageW(static_cast<DWORD>(reinterpret_cast<UINT_PTR>(main)), WM_QUIT, 0, 0);
-        return 0;
-      },
-      reinterpret_cast<void*>(static_cast<UINT_PTR>(mainThread)), 0, nullptr));
-  MSG msg;
-  while (::GetMessageW(&msg, nullptr, 0, 0) > 0) ::DispatchMessageW(&msg);
-  return 0;
+  if (::WaitForSingleObject(child.process.h, 30000) != WAIT_OBJECT_0 ||
+      !::GetExitCodeProcess(child.process.h, &code))
+    return std::wprintf(L"error=Vellora did not end\n"), 1;
+  return std::wprintf(L"exit_code=%lu\n", code), 0;
 }
 
 }  // namespace
@@ -352,9 +274,7 @@ int wmain(int argc, wchar_t** argv) {
   const std::vector<std::wstring> args(argv + 1, argv + argc);
   int result = 2;
   if (args.size() >= 2 && args[0] == L"run")
-    result = Run(CommandLine({args.begin() + 1, args.end()}));
-  else if (args.size() == 2 && args[0] == L"line")
-    result = Run(args[1]);
+    result = Run({args.begin() + 1, args.end()});
   else if (args.size() == 2 && args[0] == L"shortcut")
     result = Shortcut(args[1]);
   else if (args.size() == 2 && args[0] == L"inspect")
@@ -363,13 +283,8 @@ int wmain(int argc, wchar_t** argv) {
     result = Start(args[1]);
   else if ((args.size() == 1 || args.size() == 4) && args[0] == L"watch")
     result = Watch({args.begin() + 1, args.end()});
-  else if (args.size() == 1 && args[0] == L"mirror")
-    result = Mirror();
-  else if (args.size() == 1 && args[0] == L"refuse")
-    result = Refuse();
   else
-    std::fwprintf(
-        stderr, L"usage: release_probe run|line|shortcut|inspect|start|watch|mirror|refuse ...\n");
+    std::fwprintf(stderr, L"usage: release_probe run|shortcut|inspect|start|watch ...\n");
   std::fflush(stdout);
   return result;
 }
