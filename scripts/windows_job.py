@@ -8,12 +8,10 @@
       release's SHA256SUMS; installs its installer silently for this user;
       starts the installed vellora.exe, checks that it still runs after 5 s and
       that taskkill without /F (which asks its windows to close) ends it with
-      exit code 0 within 10 s; starts it again at a stored place and installs
-      over the running copy as winget upgrades (/S): exit code 0, the copy
-      closed with 0 and stored its place, and one runs again there; then runs
-      the uninstall entry's QuietUninstallString over that copy as winget
-      uninstalls: exit code 0 and the install folder gone. Exits non-zero if
-      any step failed.
+      exit code 0 within 10 s; installs again over a copy that runs at a stored
+      place, runs the uninstall entry's QuietUninstallString over the copy it
+      started again, as winget does, and checks exit codes, places and that
+      the install folder is gone. Exits non-zero if any step failed.
   windows_job.py collect <build tree> <tests folder>
       (where the tests were built) fills <tests folder>: the programs of the
       tree's ctest tests, the files their command lines name, and tests.json.
@@ -33,6 +31,7 @@ import time
 import xml.etree.ElementTree as ET
 
 WINDOWS = os.name == "nt"
+UNINSTALL_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Vellora"
 results = {"passed": 0, "failed": 0}
 
 
@@ -149,46 +148,21 @@ def verify_sums(release):  # the installer, if the checksums hold
     return setup if results["failed"] == before else None
 
 
-WINDOW_KEY = r"HKCU\Software\Korvane\Vellora32\Setting\Window"
-UNINSTALL_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Vellora"
-PLACE = ("Left", "Top", "Right", "Bottom")
-
-
-def reg_values(key):  # {name: text}, by reg.exe, which Windows and Wine both have
+def reg_query(key, names):  # by reg.exe, which Windows and Wine both have
     out = subprocess.run(win(["reg", "query", key]), capture_output=True, text=True,
                          stdin=subprocess.DEVNULL).stdout
-    rows = (line.strip().split(None, 2) for line in out.splitlines())
-    return {r[0]: r[2] for r in rows if len(r) == 3 and r[1].startswith("REG_")}
+    rows = {r[0]: r[2].strip() for r in (line.split(None, 2) for line in out.splitlines())
+            if len(r) == 3}
+    return tuple(rows.get(name, "") for name in names)
 
 
-def stored_place():
-    v = reg_values(WINDOW_KEY)
-    return tuple(int(v[n], 0) if n in v else None for n in PLACE)
-
-
-def store_place(place):
-    for name, value in zip(PLACE, place):
-        run(["reg", "add", WINDOW_KEY, "/v", name, "/t", "REG_DWORD", "/d", str(value), "/f"],
-            30, stdout=subprocess.DEVNULL)
-
-
-def run_line(line, timeout):  # a registry entry's command line, as winget runs it
-    if not line.startswith('"'):
-        return None
-    if WINDOWS:
-        try:
-            return subprocess.run(line, stdin=subprocess.DEVNULL, timeout=timeout).returncode
-        except subprocess.TimeoutExpired:
-            return None
-    exe, rest = line[1:].split('"', 1)  # wine takes the arguments one by one
-    return run([exe] + rest.split(), timeout)
-
-
-def ended(process, timeout):  # its exit code, or None while it still runs
-    try:
-        return process.wait(timeout)
-    except subprocess.TimeoutExpired:
-        return None
+def place(new=None):  # the mirror's stored place, after storing `new`
+    key = r"HKCU\Software\Korvane\Vellora32\Setting\Window"
+    names = ("Left", "Top", "Right", "Bottom")
+    for name, value in zip(names, new or ()):
+        run(["reg", "add", key, "/v", name, "/t", "REG_DWORD", "/d", str(value), "/f"], 30,
+            stdout=subprocess.DEVNULL)
+    return tuple(int(v, 0) if v else None for v in reg_query(key, names))
 
 
 def try_install(setup):
@@ -203,6 +177,10 @@ def try_install(setup):
     if not check(code == 0 and os.path.isfile(os.path.join(folder, "vellora.exe")),
                  f"{os.path.basename(setup)} /S: exit code {code}, vellora.exe installed"):
         return
+    # The place Vellora is shown at, through its stored place (Python cannot
+    # move a window under Wine); set elsewhere while it runs, the registry
+    # gets it back only from a copy that stores its real place as it closes.
+    at, elsewhere = (230, 160, 630, 460), (20, 30, 420, 330)
     vellora = subprocess.Popen(win([folder_w + "\\vellora.exe"]), stdin=subprocess.DEVNULL)
     try:
         time.sleep(5)
@@ -213,46 +191,42 @@ def try_install(setup):
             who = ["/PID", str(vellora.pid)] if WINDOWS else ["/IM", "vellora.exe"]
             start = time.monotonic()
             asked = run(["taskkill"] + who, 10)
-            code = ended(vellora, max(0.0, 10 - (time.monotonic() - start)))
+            try:
+                code = vellora.wait(max(0.0, 10 - (time.monotonic() - start)))
+            except subprocess.TimeoutExpired:
+                code = None
             check(asked == 0 and code == 0,
                   f"taskkill {' '.join(who)}: taskkill's exit code {asked}, vellora.exe's "
                   + (f"{code} after {time.monotonic() - start:.1f} s" if code is not None
                      else "none: it still ran after 10 s"))
-        if vellora.poll() is None:
-            vellora.kill()
-            vellora.wait()
-        # An upgrade over a running copy, placed by its stored place (Python
-        # cannot move a window under Wine). The registry then says elsewhere:
-        # only a copy that stores its real place as it closes puts it back.
-        place, elsewhere = (230, 160, 630, 460), (20, 30, 420, 330)
-        store_place(place)
+        place(at)
         vellora = subprocess.Popen(win([folder_w + "\\vellora.exe"]), stdin=subprocess.DEVNULL)
         time.sleep(3)
-        store_place(elsewhere)
+        place(elsewhere)
         code = run([win_path(setup), "/S"], 60)
-        old = ended(vellora, 15)
-        check(code == 0 and old == 0 and stored_place() == place,
-              f"{os.path.basename(setup)} /S over it: exit code {code}, the running copy's "
-              f"{old}, its stored place {stored_place()} (it was at {place})")
-        # The copy started again holds the same place, and stores it again as
-        # the uninstaller closes it (once it has read it at its start).
-        time.sleep(3)
-        store_place(elsewhere)
-        quiet = reg_values(UNINSTALL_KEY).get("QuietUninstallString", "")
-        code = run_line(quiet, 60)
-        deadline = time.monotonic() + 10
-        while os.path.exists(folder) and time.monotonic() < deadline:
-            time.sleep(0.2)
-        check(code == 0 and not os.path.exists(folder) and stored_place() == place,
-              f"{quiet} over the copy it started again: exit code {code}, the install folder "
-              + ("is gone" if not os.path.exists(folder) else "is still there")
-              + f", the place that copy stored {stored_place()}")
+        try:
+            old = vellora.wait(15)
+        except subprocess.TimeoutExpired:
+            old = None
+        check(code == 0 and old == 0 and place() == at,
+              f"/S over it, as winget upgrades: exit code {code}, the copy's {old}, "
+              f"its stored place {place()} where it was at {at}")
+        time.sleep(3)  # the copy started again has read it by now
+        place(elsewhere)
     finally:
-        if vellora.poll() is None:  # a copy that did not close keeps the uninstaller out
+        if vellora.poll() is None:  # a running copy keeps the uninstaller out
             vellora.kill()
             vellora.wait()
-        if os.path.exists(folder):  # left by a failed step: the next run needs none
-            run([folder_w + "\\uninstall.exe", "/S", "_?=" + folder_w], 60)
+        quiet = reg_query(UNINSTALL_KEY, ["QuietUninstallString"])[0]
+        # As winget runs it; wine takes the arguments one by one.
+        code = run(quiet if WINDOWS else quiet.replace('"', "").split(), 120) if quiet else None
+        deadline = time.monotonic() + 30
+        while os.path.exists(folder) and time.monotonic() < deadline:
+            time.sleep(0.2)
+        check(code == 0 and not os.path.exists(folder) and place() == at,
+              f"{quiet} over that copy: exit code {code}, the install folder "
+              f"{'is still there' if os.path.exists(folder) else 'is gone'}, the place "
+              f"that copy stored as it closed {place()}")
 
 
 def main(argv):
