@@ -8,10 +8,9 @@
       release's SHA256SUMS; installs its installer silently for this user;
       starts the installed vellora.exe, checks that it still runs after 5 s and
       that taskkill without /F (which asks its windows to close) ends it with
-      exit code 0 within 10 s; installs again over a copy that runs at a stored
-      place, runs the uninstall entry's QuietUninstallString over the copy it
-      started again, as winget does, and checks exit codes, places and that
-      the install folder is gone. Exits non-zero if any step failed.
+      exit code 0 within 10 s; installs over a copy that runs at a stored place
+      and runs the entry's QuietUninstallString over the copy started again, as
+      winget does (exit codes, places, folder gone). Exits non-zero on a failure.
   windows_job.py collect <build tree> <tests folder>
       (where the tests were built) fills <tests folder>: the programs of the
       tree's ctest tests, the files their command lines name, and tests.json.
