@@ -319,11 +319,10 @@ beside() { # probe arguments: runs it beside the next step; $beside is what it s
     beside=$(tr -d '\r' <"$out/beside.txt") && grep -q '^running=yes' <<<"$beside" && return
     sleep 0.2
   done
-  return 1
 }
 stored_place() { for v in Left Top Right Bottom; do printf ,%d "$(reg_value "$settings_key\\Setting\\Window" $v)"; done; }
 echo "-- $setup_name /S over the running vellora.exe, its mirror moved"
-beside watch "$install_win\\vellora.exe" 345 234 || true
+beside watch "$install_win\\vellora.exe" 345 234
 moved=,$(value rect "$beside")
 result=$(probe run "$(winepath -w "$setup")" /S)
 wait "$beside_pid" || true
@@ -331,17 +330,18 @@ check "the installer ends with exit code 0, the copy with 0 after it stored its 
   test "$(value exit_code "$result")|$(value exit_code "$(tr -d '\r' <"$out/beside.txt")")|$(stored_place)" = "0|0|$moved"
 quiet=$(reg_value "$uninstall_key" QuietUninstallString)
 echo "-- the entry's QuietUninstallString over the Vellora started again: $quiet"
-beside watch || true
-check "it runs again at that place" test ",$(value rect "$beside")" = "$moved"
+beside watch
 exe=${quiet#\"} && exe=${exe%%\"*} && read -ra switches <<<"${quiet#\""$exe"\" }"
 result=$(probe run "$exe" "${switches[@]}")
 wait "$beside_pid" || true
-check "the uninstaller ends with exit code 0, and the copy with 0" \
-  test "$(value exit_code "$result")|$(value exit_code "$(tr -d '\r' <"$out/beside.txt")")" = "0|0"
+check "that copy ran at that place; the uninstaller ends with exit code 0, and the copy with 0" \
+  test ",$(value rect "$beside")|$(value exit_code "$result")|$(value exit_code "$(tr -d '\r' <"$out/beside.txt")")" = "$moved|0|0"
 check "the install folder, the shortcut and the entry are gone" bash -c \
   "for _ in \$(seq 50); do [ -e '$install_dir' ] || break; sleep 0.2; done
    [ ! -e '$install_dir' -a ! -e '$shortcut' ] && ! wine reg query '$uninstall_key' >/dev/null 2>&1"
 rm -f "$out/beside.txt" "$out/probe.txt"
+result=$(probe run "$(winepath -w "$setup")" /S)
+check "installed again, with exit code 0" test "$(value exit_code "$result")" = 0
 
 # --- silent uninstall keeps the settings
 echo "-- silent uninstall: uninstall.exe /S"
