@@ -21,6 +21,7 @@ import datetime
 import hashlib
 import json
 import os
+import re
 import sys
 import urllib.parse
 
@@ -37,6 +38,12 @@ MINIMUM_OS = "10.0.0.0"
 # The name of the installer's entry under ...\CurrentVersion\Uninstall.
 UNINSTALL_KEY = "Vellora"
 TAGS = ["mirror", "screen", "desktop", "utility"]
+
+
+def exit_in_use():
+    """The installer's exit code when a running Vellora would not close, from its script."""
+    with open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "vellora.nsi")) as f:
+        return int(re.search(r"^!define EXIT_IN_USE (\d+)$", f.read(), re.M).group(1))
 
 TEXTS = {
     "en-US": {
@@ -156,7 +163,12 @@ def write(args):
                         "SilentWithProgress": "/S",
                         "InstallLocation": "/D=<INSTALLPATH>",
                     },
-                    # It installs over an earlier version in its folder.
+                    # winget knows no codes of a nullsoft installer but those named here.
+                    "ExpectedReturnCodes": [
+                        {"InstallerReturnCode": exit_in_use(), "ReturnResponse": "packageInUse"}
+                    ],
+                    # It installs over an earlier version in its folder, closing
+                    # and restarting a running copy.
                     "UpgradeBehavior": "install",
                     "ProductCode": UNINSTALL_KEY,
                     "AppsAndFeaturesEntries": [

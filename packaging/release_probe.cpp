@@ -11,9 +11,9 @@
 //   release_probe start <exe>           starts Vellora, waits for its mirror
 //                                       window, closes it as a user would and
 //                                       reports its exit code
-//   release_probe locked <exe>          starts Vellora and keeps it running
-//                                       until told to stop via stdin (used to
-//                                       check that (un)installing refuses)
+//   release_probe watch [<exe> <x> <y>] starts Vellora and moves its mirror, or
+//                                       finds the running one by its class;
+//                                       rect=, running=yes, then exit_code=
 #include <windows.h>
 
 #include <objbase.h>
@@ -32,6 +32,7 @@
 namespace {
 
 using vl::test::FindMirror;
+constexpr wchar_t kMirrorClass[] = L"Korvane.Vellora.Mirror";  // as the installer finds it
 
 // Handles closed on every path.
 struct Handle {
@@ -89,8 +90,9 @@ bool Launch(const std::vector<std::wstring>& argv, Child& child, HANDLE job = nu
 
 bool IsSystemProcess(const wchar_t* exeName) {
   for (const wchar_t* name :
-       {L"explorer.exe", L"services.exe", L"winedevice.exe", L"plugplay.exe", L"svchost.exe",
-        L"rpcss.exe", L"conhost.exe", L"winemenubuilder.exe", L"tabtip.exe", L"wineboot.exe"})
+       {L"vellora.exe" /* an installer starts it again */, L"explorer.exe", L"services.exe",
+        L"winedevice.exe", L"plugplay.exe", L"svchost.exe", L"rpcss.exe", L"conhost.exe",
+        L"winemenubuilder.exe", L"tabtip.exe", L"wineboot.exe"})
     if (::_wcsicmp(exeName, name) == 0) return true;
   return false;
 }
@@ -222,7 +224,7 @@ int Inspect(const std::wstring& exe) {
   return 0;
 }
 
-int Start(const std::wstring& exe, bool holdUntilStdin) {
+int Start(const std::wstring& exe) {
   Child child;
   if (!Launch({exe}, child)) return 1;
   const HWND mirror = FindMirror(child.pid, 15000);
@@ -233,12 +235,6 @@ int Start(const std::wstring& exe, bool holdUntilStdin) {
   RECT r{};
   ::GetWindowRect(mirror, &r);
   std::wprintf(L"window=%ld,%ld %ldx%ld\n", r.left, r.top, r.right - r.left, r.bottom - r.top);
-  if (holdUntilStdin) {
-    std::wprintf(L"running=yes\n");
-    std::fflush(stdout);
-    char line[16];
-    std::fgets(line, sizeof line, stdin);
-  }
   // As the menu's Exit does: the window is closed, the program saves and ends.
   ::PostMessageW(mirror, WM_CLOSE, 0, 0);
   if (::WaitForSingleObject(child.process.h, 15000) != WAIT_OBJECT_0) {
@@ -249,6 +245,27 @@ int Start(const std::wstring& exe, bool holdUntilStdin) {
   ::GetExitCodeProcess(child.process.h, &code);
   std::wprintf(L"exit_code=%lu\n", code);
   return 0;
+}
+
+int Watch(const std::vector<std::wstring>& args) {
+  Child child;
+  HWND w = nullptr;
+  if (!args.empty() && Launch({args[0]}, child) && (w = FindMirror(child.pid, 15000)))
+    ::SetWindowPos(w, nullptr, std::stoi(args[1]), std::stoi(args[2]), 0, 0,
+                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  for (int i = 0; args.empty() && i < 100 && !(w = ::FindWindowW(kMirrorClass, nullptr)); ++i)
+    ::Sleep(50);
+  if (args.empty() && w && ::GetWindowThreadProcessId(w, &child.pid))
+    child.process.h = ::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, 0, child.pid);
+  RECT r{};
+  if (!child.process.h || !::GetWindowRect(w, &r)) return std::wprintf(L"error=no mirror\n"), 1;
+  std::wprintf(L"rect=%ld,%ld,%ld,%ld\nrunning=yes\n", r.left, r.top, r.right, r.bottom);
+  std::fflush(stdout);
+  DWORD code = 0;
+  if (::WaitForSingleObject(child.process.h, 30000) != WAIT_OBJECT_0 ||
+      !::GetExitCodeProcess(child.process.h, &code))
+    return std::wprintf(L"error=Vellora did not end\n"), 1;
+  return std::wprintf(L"exit_code=%lu\n", code), 0;
 }
 
 }  // namespace
@@ -263,11 +280,11 @@ int wmain(int argc, wchar_t** argv) {
   else if (args.size() == 2 && args[0] == L"inspect")
     result = Inspect(args[1]);
   else if (args.size() == 2 && args[0] == L"start")
-    result = Start(args[1], false);
-  else if (args.size() == 2 && args[0] == L"locked")
-    result = Start(args[1], true);
+    result = Start(args[1]);
+  else if ((args.size() == 1 || args.size() == 4) && args[0] == L"watch")
+    result = Watch({args.begin() + 1, args.end()});
   else
-    std::fwprintf(stderr, L"usage: release_probe run|shortcut|inspect|start|locked ...\n");
+    std::fwprintf(stderr, L"usage: release_probe run|shortcut|inspect|start|watch ...\n");
   std::fflush(stdout);
   return result;
 }

@@ -8,9 +8,9 @@
 # absent) and hold the hashes of the files they name; then tries the
 # artefacts under Wine as a user would: the portable zip's contents, then a
 # silent per-user install (files, Start-menu shortcut, uninstall entry), a
-# start of the installed program until its window shows and a close, the
-# refusal to (un)install over a running copy, and silent uninstalls that keep
-# and that remove the settings.
+# start of the installed program until its window shows and a close, an
+# upgrade and the entry's quiet uninstall over a running copy, and silent
+# uninstalls that keep and that remove the settings.
 # Last, it makes a signed release with a throw-away self-signed certificate
 # (in $VELLORA_BUILD/release-signed, from the same build tree) and checks that
 # every signed file verifies as signed by it and that its installer still
@@ -202,7 +202,8 @@ if [ ! -f "$probe" ] || [ "$probe_src" -nt "$probe" ] ||
     -DUNICODE -D_UNICODE -DWIN32_LEAN_AND_MEAN -DNOMINMAX -D_WIN32_WINNT=0x0A00 \
     -I"$VELLORA_ROOT" "$probe_src" -o "$probe" -lole32 -luuid -lversion
 fi
-probe() { { wine "$probe" "$@" </dev/null 2>/dev/null || true; } | tr -d '\r'; }
+probe() { # through a file: a Vellora that an installer starts again inherits it under Wine
+  wine "$probe" "$@" </dev/null >"$out/probe.txt" 2>/dev/null || true; tr -d '\r' <"$out/probe.txt"; }
 value() { sed -n "s/^$1=//p" <<<"$2" | head -1; }
 
 win_env() { wine cmd /c echo "%$1%" 2>/dev/null | tr -d '\r'; }
@@ -281,7 +282,7 @@ install_silently() { # installer, exe
     = "Vellora|$version|Korvane"
   check "uninstall entry: its uninstaller, silent form and install folder" test \
     "$(reg_value "$uninstall_key" UninstallString)|$(reg_value "$uninstall_key" QuietUninstallString)|$(reg_value "$uninstall_key" InstallLocation)" \
-    = "\"$install_win\\uninstall.exe\"|\"$install_win\\uninstall.exe\" /S|$install_win"
+    = "\"$install_win\\uninstall.exe\"|\"$install_win\\uninstall.exe\" /S _?=$install_win|$install_win"
 }
 
 # The installed program starts, shows its window and ends.
@@ -310,28 +311,37 @@ install_silently "$setup" "$built_exe"
 echo "-- start the installed vellora.exe"
 start_installed
 
-# --- a running copy is never replaced or removed from under it
-echo "-- while the installed vellora.exe runs"
-coproc HOLD { wine "$probe" locked "$install_win\\vellora.exe" 2>/dev/null; }
-hold_pid=$HOLD_PID
-line=
-while IFS= read -r -t 20 line <&"${HOLD[0]}"; do
-  [[ $line == running=yes* ]] && break
-done
-if [[ $line == running=yes* ]]; then
-  result=$(probe run "$(winepath -w "$setup")" /S)
-  check "the installer refuses with a non-zero exit code" test "$(value exit_code "$result")" -ne 0
-  # In place (_?=), so its own exit code comes back.
-  result=$(probe run "$install_win\\uninstall.exe" /S "_?=$install_win")
-  check "the uninstaller refuses with a non-zero exit code" test "$(value exit_code "$result")" -ne 0
-  check "... and leaves the program in place" \
-    test -f "$install_dir/vellora.exe" -a -f "$install_dir/uninstall.exe"
-  check "... and its uninstall entry" key_exists "$uninstall_key"
-  echo stop >&"${HOLD[1]}"
-else
-  bad "the installed vellora.exe could not be started and held"
-fi
-wait "$hold_pid" 2>/dev/null || true
+# --- an upgrade and a quiet uninstall over a running copy, as winget runs them
+beside() { # probe arguments: runs it beside the next step; $beside is what it said
+  wine "$probe" "$@" </dev/null >"$out/beside.txt" 2>/dev/null &
+  beside_pid=$!
+  for _ in $(seq 1 100); do
+    beside=$(tr -d '\r' <"$out/beside.txt") && grep -q '^running=yes' <<<"$beside" && return
+    sleep 0.2
+  done
+}
+stored_place() { for v in Left Top Right Bottom; do printf ,%d "$(reg_value "$settings_key\\Setting\\Window" $v)"; done; }
+echo "-- $setup_name /S over the running vellora.exe, its mirror moved"
+beside watch "$install_win\\vellora.exe" 345 234
+moved=,$(value rect "$beside")
+result=$(probe run "$(winepath -w "$setup")" /S)
+wait "$beside_pid" || true
+check "the installer ends with exit code 0, the copy with 0 after it stored its new place ${moved#,}" \
+  test "$(value exit_code "$result")|$(value exit_code "$(tr -d '\r' <"$out/beside.txt")")|$(stored_place)" = "0|0|$moved"
+quiet=$(reg_value "$uninstall_key" QuietUninstallString)
+echo "-- the entry's QuietUninstallString over the Vellora started again: $quiet"
+beside watch
+exe=${quiet#\"} && exe=${exe%%\"*} && read -ra switches <<<"${quiet#\""$exe"\" }"
+result=$(probe run "$exe" "${switches[@]}")
+wait "$beside_pid" || true
+check "that copy ran at that place; the uninstaller ends with exit code 0, and the copy with 0" \
+  test ",$(value rect "$beside")|$(value exit_code "$result")|$(value exit_code "$(tr -d '\r' <"$out/beside.txt")")" = "$moved|0|0"
+check "the install folder, the shortcut and the entry are gone" bash -c \
+  "for _ in \$(seq 50); do [ -e '$install_dir' ] || break; sleep 0.2; done
+   [ ! -e '$install_dir' -a ! -e '$shortcut' ] && ! wine reg query '$uninstall_key' >/dev/null 2>&1"
+rm -f "$out/beside.txt" "$out/probe.txt"
+result=$(probe run "$(winepath -w "$setup")" /S)
+check "installed again, with exit code 0" test "$(value exit_code "$result")" = 0
 
 # --- silent uninstall keeps the settings
 echo "-- silent uninstall: uninstall.exe /S"

@@ -8,8 +8,9 @@
       release's SHA256SUMS; installs its installer silently for this user;
       starts the installed vellora.exe, checks that it still runs after 5 s and
       that taskkill without /F (which asks its windows to close) ends it with
-      exit code 0 within 10 s; uninstalls silently and checks that the install
-      folder is gone. Exits non-zero if any step failed.
+      exit code 0 within 10 s; installs over a copy that runs at a stored place
+      and runs the entry's QuietUninstallString over the copy started again, as
+      winget does (exit codes, places, folder gone). Exits non-zero on a failure.
   windows_job.py collect <build tree> <tests folder>
       (where the tests were built) fills <tests folder>: the programs of the
       tree's ctest tests, the files their command lines name, and tests.json.
@@ -29,6 +30,7 @@ import time
 import xml.etree.ElementTree as ET
 
 WINDOWS = os.name == "nt"
+UNINSTALL_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Vellora"
 results = {"passed": 0, "failed": 0}
 
 
@@ -145,6 +147,23 @@ def verify_sums(release):  # the installer, if the checksums hold
     return setup if results["failed"] == before else None
 
 
+def reg_query(key, names):  # by reg.exe, which Windows and Wine both have
+    out = subprocess.run(win(["reg", "query", key]), capture_output=True, text=True,
+                         stdin=subprocess.DEVNULL).stdout
+    rows = {r[0]: r[2].strip() for r in (line.split(None, 2) for line in out.splitlines())
+            if len(r) == 3}
+    return tuple(rows.get(name, "") for name in names)
+
+
+def place(new=None):  # the mirror's stored place, after storing `new`
+    key = r"HKCU\Software\Korvane\Vellora32\Setting\Window"
+    names = ("Left", "Top", "Right", "Bottom")
+    for name, value in zip(names, new or ()):
+        run(["reg", "add", key, "/v", name, "/t", "REG_DWORD", "/d", str(value), "/f"], 30,
+            stdout=subprocess.DEVNULL)
+    return tuple(int(v, 0) if v else None for v in reg_query(key, names))
+
+
 def try_install(setup):
     local = os.environ.get("LOCALAPPDATA") if WINDOWS else subprocess.run(
         ["wine", "cmd", "/c", "echo %LOCALAPPDATA%"], capture_output=True, text=True,
@@ -157,6 +176,10 @@ def try_install(setup):
     if not check(code == 0 and os.path.isfile(os.path.join(folder, "vellora.exe")),
                  f"{os.path.basename(setup)} /S: exit code {code}, vellora.exe installed"):
         return
+    # The place Vellora is shown at, through its stored place (Python cannot
+    # move a window under Wine); set elsewhere while it runs, the registry
+    # gets it back only from a copy that stores its real place as it closes.
+    at, elsewhere = (230, 160, 630, 460), (20, 30, 420, 330)
     vellora = subprocess.Popen(win([folder_w + "\\vellora.exe"]), stdin=subprocess.DEVNULL)
     try:
         time.sleep(5)
@@ -175,18 +198,34 @@ def try_install(setup):
                   f"taskkill {' '.join(who)}: taskkill's exit code {asked}, vellora.exe's "
                   + (f"{code} after {time.monotonic() - start:.1f} s" if code is not None
                      else "none: it still ran after 10 s"))
+        place(at)
+        vellora = subprocess.Popen(win([folder_w + "\\vellora.exe"]), stdin=subprocess.DEVNULL)
+        time.sleep(3)
+        place(elsewhere)
+        code = run([win_path(setup), "/S"], 60)
+        try:
+            old = vellora.wait(15)
+        except subprocess.TimeoutExpired:
+            old = None
+        check(code == 0 and old == 0 and place() == at,
+              f"/S over it, as winget upgrades: exit code {code}, the copy's {old}, "
+              f"its stored place {place()} where it was at {at}")
+        time.sleep(3)  # the copy started again has read it by now
+        place(elsewhere)
     finally:
         if vellora.poll() is None:  # a running copy keeps the uninstaller out
             vellora.kill()
             vellora.wait()
-        # The uninstaller hands over to a copy of itself and ends at once; the
-        # copy removes the folder a moment later.
-        code = run([folder_w + "\\uninstall.exe", "/S"], 120)
+        quiet = reg_query(UNINSTALL_KEY, ["QuietUninstallString"])[0]
+        # As winget runs it; wine takes the arguments one by one.
+        code = run(quiet if WINDOWS else quiet.replace('"', "").split(), 120) if quiet else None
         deadline = time.monotonic() + 30
         while os.path.exists(folder) and time.monotonic() < deadline:
             time.sleep(0.2)
-        check(code == 0 and not os.path.exists(folder),
-              f"uninstall.exe /S: exit code {code}, the install folder is gone")
+        check(code == 0 and not os.path.exists(folder) and place() == at,
+              f"{quiet} over that copy: exit code {code}, the install folder "
+              f"{'is still there' if os.path.exists(folder) else 'is gone'}, the place "
+              f"that copy stored as it closed {place()}")
 
 
 def main(argv):
