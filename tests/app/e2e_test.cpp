@@ -92,6 +92,19 @@ TEST(Program, FirstRunExitAndReopen) {
     ::Sleep(200);
     first = WindowRect(mirror);
 
+    // Its view, moved apart by another program (as the system moves each
+    // window of a monitor that goes away), stays over it.
+    static HWND s_view, s_mirror;
+    s_mirror = mirror;
+    ::EnumWindows(
+        [](HWND w, LPARAM) -> BOOL {
+          if (::GetWindow(w, GW_OWNER) == s_mirror) s_view = w;
+          return TRUE;
+        },
+        0);
+    ::SetWindowPos(s_view, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    EXPECT_EQ(vl::FromRECT(WindowRect(s_view)), vl::ViewRectFor(vl::FromRECT(first), vl::Left, 50));
+
     ExitThroughMenu(mirror);
     ASSERT_EQ(::WaitForSingleObject(p.pi.hProcess, 10000), WAIT_OBJECT_0);
     DWORD code = 99;

@@ -26,8 +26,7 @@
 // installs the dll's CBT hook for the whole desktop and keeps it until killed;
 // and
 //   vellora_picture.exe --post class-or-title message wparam
-// posts a message to the window of that class, else to the shown unowned
-// window of that title; and
+// posts a message to the window of that class, else of that title; and
 //   vellora_picture.exe --type ff12,ff10
 // hands the characters (hexadecimal code points) to the control that has the
 // keyboard, as an input method hands over what was composed.
@@ -242,42 +241,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
     return InstallWindowsRules(__wargv[2]);
   if (__argc == 5 && __wargv && std::wcscmp(__wargv[1], L"--post") == 0) {
     // By class, as an installer finds it: a close, a change of session. Else
-    // by title, the shown unowned window's: an older build's class name was
-    // generated.
-    static HWND target;
-    static const wchar_t* title;
-    target = ::FindWindowW(__wargv[2], nullptr);
-    title = __wargv[2];
-    if (!target)
-      ::EnumWindows(
-          [](HWND hwnd, LPARAM) -> BOOL {
-            wchar_t text[64] = L"";
-            if (::GetWindow(hwnd, GW_OWNER) || !::IsWindowVisible(hwnd) ||
-                !::GetWindowTextW(hwnd, text, 64) || std::wcscmp(text, title) != 0)
-              return TRUE;
-            target = hwnd;
-            return FALSE;
-          },
-          0);
+    // by title: an older build's class name was generated.
+    HWND target = ::FindWindowW(__wargv[2], nullptr);
+    if (!target) target = ::FindWindowW(nullptr, __wargv[2]);
     return target && ::PostMessageW(target, static_cast<UINT>(_wtoi(__wargv[3])),
                                     static_cast<WPARAM>(_wtoi(__wargv[4])), 0)
-               ? 0
-               : 1;
-  }
-  if (__argc == 5 && __wargv && std::wcscmp(__wargv[1], L"--move-owned") == 0) {
-    // Moves every window that the named class's window owns, and it alone.
-    static HWND owner;
-    static POINT to;
-    owner = ::FindWindowW(__wargv[2], nullptr);
-    to = {_wtoi(__wargv[3]), _wtoi(__wargv[4])};
-    return owner && ::EnumWindows(
-                        [](HWND hwnd, LPARAM) -> BOOL {
-                          if (::GetWindow(hwnd, GW_OWNER) == owner)
-                            ::SetWindowPos(hwnd, nullptr, to.x, to.y, 0, 0,
-                                           SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-                          return TRUE;
-                        },
-                        0)
                ? 0
                : 1;
   }
