@@ -141,6 +141,18 @@ Var WasRunning
           System::Call "user32::PostMessageW(p r0, i ${WM_CLOSE}, p 0, p 0)"
           FindWindow $0 "${MIRROR_CLASS}" "" 0 $0
         ${Loop}
+        ; Releases up to 1.0.3 named the class "Vellora:" and an address: a
+        ; window titled "Vellora" whose class begins so is such a mirror.
+        FindWindow $0 "" "${PRODUCT}" 0 0
+        ${DoWhile} $0 <> 0
+          System::Call "user32::GetClassNameW(p r0, w .r4, i 64)"
+          StrCpy $4 $4 8
+          ${If} $4 == "Vellora:"
+            StrCpy $WasRunning 1
+            System::Call "user32::PostMessageW(p r0, i ${WM_CLOSE}, p 0, p 0)"
+          ${EndIf}
+          FindWindow $0 "" "${PRODUCT}" 0 $0
+        ${Loop}
       ${EndIf}
       FindWindow $0 "${MIRROR_CLASS}"
       ${If} $0 = 0

@@ -76,7 +76,7 @@ dlls=$(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$headers" | tr 'A-Z' 'a-z' | so
 for dll in $dlls; do
   case $dll in
     kernel32.dll | user32.dll | gdi32.dll | advapi32.dll | comctl32.dll | ole32.dll | \
-      shell32.dll | msvcrt.dll | api-ms-win-*.dll) ;;
+      shell32.dll | msvcrt.dll | dwmapi.dll | wtsapi32.dll | api-ms-win-*.dll) ;;
     *) fail "vellora.exe needs $dll, which Windows does not have" ;;
   esac
 done
