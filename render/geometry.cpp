@@ -76,6 +76,8 @@ Rect MirrorRectY(const Rect& r, std::int32_t k) noexcept {
 }
 
 Rect UnionRect(const Rect& a, const Rect& b) noexcept {
+  if (IsRectEmpty(a)) return IsRectEmpty(b) ? Rect{} : b;
+  if (IsRectEmpty(b)) return a;
   return {std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
           std::max(a.bottom, b.bottom)};
 }

@@ -47,7 +47,8 @@ Rect IntersectRect(const Rect& a, const Rect& b) noexcept;
 
 Rect OffsetRect(const Rect& r, std::int32_t dx, std::int32_t dy) noexcept;
 
-// The smallest rectangle holding both.
+// The smallest rectangle holding both; an empty one counts as none, as the
+// platform's UnionRect has it.
 Rect UnionRect(const Rect& a, const Rect& b) noexcept;
 
 // Mirror about the vertical line between columns k-1 and k (resp. rows).

@@ -75,7 +75,7 @@ Rect CWindow::Refresh(bool cursorOnly) {
   // previews: it gets about ten pictures a second at most, all that changed
   // since its last, which spares it a copy and a flush on most refreshes at
   // the higher rates.
-  m_rcOwnerStale = IsRectEmpty(m_rcOwnerStale) ? changed : UnionRect(m_rcOwnerStale, changed);
+  m_rcOwnerStale = UnionRect(m_rcOwnerStale, changed);
   const HWND owner = ::GetWindow(m_hWnd, GW_OWNER);
   if (owner && ++m_nOwnerWait >= g_setting.RefreshRate / 1000) {
     const auto ownerDC = gdi::CWindowDC::Client(owner);

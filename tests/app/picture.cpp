@@ -19,14 +19,12 @@
 // SW_HIDE = 0, SW_SHOWMINNOACTIVE = 7, ...) in its start-up information, as a
 // script, a scheduled task or a shortcut set to "Minimized" does, waits for
 // it and ends with its exit code; and
-//   vellora_picture.exe --restore title
-// restores the minimised top-level window of that title, as a click on its
-// taskbar button does; and
 //   vellora_picture.exe --windows-rules dll
 // installs the dll's CBT hook for the whole desktop and keeps it until killed;
 // and
 //   vellora_picture.exe --post class-or-title message wparam
-// posts a message to the window of that class, else of that title; and
+// posts a message to the window of that class, else of that title (a close,
+// a change of session, the restore a click on its taskbar button sends); and
 //   vellora_picture.exe --type ff12,ff10
 // hands the characters (hexadecimal code points) to the control that has the
 // keyboard, as an input method hands over what was composed.
@@ -248,10 +246,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
                                     static_cast<WPARAM>(_wtoi(__wargv[4])), 0)
                ? 0
                : 1;
-  }
-  if (__argc == 3 && __wargv && std::wcscmp(__wargv[1], L"--restore") == 0) {
-    HWND target = ::FindWindowW(nullptr, __wargv[2]);
-    return target && ::PostMessageW(target, WM_SYSCOMMAND, SC_RESTORE, 0) ? 0 : 1;
   }
   int x = 400, y = 300, w = 550, h = 500;
   if (__argc >= 5 && __wargv) {

@@ -22,20 +22,23 @@ TEST(Geometry, OppositeDirection) {
   for (const auto& c : cases) EXPECT_EQ(GetOppositeDirection(c.side), c.opposite) << c.side;
 }
 
-TEST(Geometry, IntersectFollowsPlatformRules) {
+TEST(Geometry, IntersectAndUnionFollowPlatformRules) {
   const struct {
-    Rect a, b, expected;
+    Rect a, b, intersection, united;
   } cases[] = {
-      {{0, 0, 10, 10}, {5, 5, 20, 20}, {5, 5, 10, 10}},
-      {{0, 0, 10, 10}, {10, 0, 20, 10}, {}},   // touching edges share no pixel
-      {{0, 0, 10, 10}, {20, 20, 30, 30}, {}},  // disjoint
-      {{-5, -5, 5, 5}, {-100, -100, 0, 0}, {-5, -5, 0, 0}},
-      {{0, 0, 10, 10}, {3, 3, 3, 8}, {}},   // empty operand
-      {{5, 0, 1, 10}, {0, 0, 10, 10}, {}},  // inverted operand
+      {{0, 0, 10, 10}, {5, 5, 20, 20}, {5, 5, 10, 10}, {0, 0, 20, 20}},
+      {{0, 0, 10, 10}, {10, 0, 20, 10}, {}, {0, 0, 20, 10}},   // touching edges share no pixel
+      {{0, 0, 10, 10}, {20, 20, 30, 30}, {}, {0, 0, 30, 30}},  // disjoint
+      {{-5, -5, 5, 5}, {-100, -100, 0, 0}, {-5, -5, 0, 0}, {-100, -100, 5, 5}},
+      {{0, 0, 10, 10}, {3, 3, 3, 8}, {}, {0, 0, 10, 10}},   // empty operand
+      {{5, 0, 1, 10}, {0, 0, 10, 10}, {}, {0, 0, 10, 10}},  // inverted operand
+      {{3, 3, 3, 8}, {5, 0, 1, 10}, {}, {}},                // nothing on either side
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(IntersectRect(c.a, c.b), c.expected);
-    EXPECT_EQ(IntersectRect(c.b, c.a), c.expected);
+    EXPECT_EQ(IntersectRect(c.a, c.b), c.intersection);
+    EXPECT_EQ(IntersectRect(c.b, c.a), c.intersection);
+    EXPECT_EQ(UnionRect(c.a, c.b), c.united);
+    EXPECT_EQ(UnionRect(c.b, c.a), c.united);
   }
 }
 

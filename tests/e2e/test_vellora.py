@@ -602,7 +602,7 @@ class MirrorTest(unittest.TestCase):
                               what="the mirror window")
             xdotool("windowactivate", window)
         else:  # no taskbar without a window manager: do what its button does
-            self.wine.run(PICTURE, "--restore", "Vellora")
+            self.wine.run(PICTURE, "--post", "Vellora", str(0x112), str(0xF120))  # SC_RESTORE
         self.app.window = wait_for(lambda: (window_ids("Vellora") or [None])[0], 5,
                                    what="the restored mirror window")
         wait_for(lambda: len(program_windows()) == 2, 5, what="the view")
