@@ -1,8 +1,7 @@
 #include "app/ui_window.h"
 
-#include <dwmapi.h>
-#include <wtsapi32.h>
-
+#include <iterator>
+#include <string_view>
 #include <utility>
 
 #include "app/layout.h"
@@ -29,12 +28,18 @@ std::int64_t MonotonicMicroseconds() noexcept {
          count.QuadPart % frequency * 1'000'000 / frequency;
 }
 
-// On another virtual desktop the window stays visible but is cloaked. Where
-// the question fails (Wine answers it so), the window counts as shown.
-bool IsCloaked(HWND hwnd) noexcept {
-  DWORD cloaked = 0;
-  return SUCCEEDED(::DwmGetWindowAttribute(hwnd, DWMWA_CLOAKED, &cloaked, sizeof cloaked)) &&
-         cloaked != 0;
+// Passes the cloaking and uncloaking of a mirror window of this thread on to
+// it. The hook hears these events from every process: a window of another
+// one, another Vellora's included, is not ours to tell.
+void CALLBACK OnCloakEvent(HWINEVENTHOOK, DWORD event, HWND hwnd, LONG object, LONG child, DWORD,
+                           DWORD) {
+  if (!hwnd || object != OBJID_WINDOW || child != CHILDID_SELF ||
+      ::GetWindowThreadProcessId(hwnd, nullptr) != ::GetCurrentThreadId())
+    return;
+  wchar_t name[std::size(kMirrorClassName) + 1] = L"";
+  if (::GetClassNameW(hwnd, name, static_cast<int>(std::size(name))) &&
+      std::wstring_view(name) == kMirrorClassName)
+    ::SendMessageW(hwnd, kMsgCloakChanged, event == EVENT_OBJECT_CLOAKED, 0);
 }
 
 }  // namespace
@@ -62,7 +67,10 @@ bool CUIWindow::ProcessWindowMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
     case WM_DESTROY:  // passes on, to the timer mixin below
       map.PassOn([&] {
         StopTimer(true);
-        ::WTSUnRegisterSessionNotification(hwnd);
+        m_cloakHook.Reset();
+        if (m_bSessionWatched && m_system->UnRegisterSessionNotification)
+          m_system->UnRegisterSessionNotification(hwnd);
+        m_bSessionWatched = false;
         g_setting.Window.Capture(hwnd, m_rcNormal);
         ::PostQuitMessage(0);
       });
@@ -100,11 +108,19 @@ bool CUIWindow::ProcessWindowMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
       map.PassOn([&] {
         KeepNormalRect();
         ShowViewWithWindow();
-        RefreshWhileSeen();
+        SetVisibilityFromWindow();
       });
       break;
     case WM_WTSSESSION_CHANGE: map.PassOn([&] { OnSessionChange(wParam); }); break;  // passes on
-    case WM_DISPLAYCHANGE: map.PassOn([&] { OnDisplayChange(); }); break;            // passes on
+    case kMsgCloakChanged:
+      if (map.Handle([&] {
+            Visibility v = m_visibility;
+            v.cloaked = wParam != FALSE;
+            SetVisibility(v);
+          }))
+        return true;
+      break;
+    case WM_DISPLAYCHANGE: map.PassOn([&] { OnDisplayChange(); }); break;  // passes on
     case WM_DPICHANGED:
       // Sizes stay physical: the suggested rectangle is not taken. Only the
       // icons follow the new scale.
@@ -187,8 +203,14 @@ LRESULT CUIWindow::OnCreate() {
     MoveWindow(DefaultWindowRect());
 
   // Told of locks and disconnections, so as to read nothing while they last.
-  // Without it (no session service) the mirror only goes on reading.
-  ::WTSRegisterSessionNotification(m_hWnd, NOTIFY_FOR_THIS_SESSION);
+  // Without it (no session service yet, or none) the mirror only goes on
+  // reading.
+  WatchSession(MonotonicMicroseconds());
+  // Told of cloaking (another virtual desktop), so as to read nothing while
+  // it lasts. Out of context: the events come through this thread's queue.
+  m_cloakHook.Reset(::SetWinEventHook(EVENT_OBJECT_CLOAKED, EVENT_OBJECT_UNCLOAKED, nullptr,
+                                      &OnCloakEvent, 0, 0, WINEVENT_OUTOFCONTEXT));
+  m_visibility.cloaked = AskCloaked();
   SetTextFromResource(kCaptionId, false);
   SetIcons();
   SetDirectionRadio(g_setting.Direction);
@@ -197,8 +219,8 @@ LRESULT CUIWindow::OnCreate() {
   // sizes and counts ticks, it only shows no picture.
   m_view.Create(m_hWnd);
 
-  m_nTickCount = 0;
-  StartTimer();
+  // A window restored maximised is shown already: its timer starts here.
+  SetVisibilityFromWindow();
   // Place the view now: a window restored maximised gets no further move.
   PlaceView();
   // A window restored maximised is shown already; any other is shown later,
@@ -267,51 +289,87 @@ void CUIWindow::ShowViewWithWindow() {
   }
 }
 
-bool CUIWindow::CanBeSeen() const {
-  return ::IsWindowVisible(m_hWnd) && !::IsIconic(m_hWnd) && !m_bLocked && !m_bDisconnected;
+void CUIWindow::SetVisibilityFromWindow() {
+  Visibility v = m_visibility;
+  v.hidden = !::IsWindowVisible(m_hWnd);
+  v.minimised = ::IsIconic(m_hWnd) != FALSE;
+  SetVisibility(v);
 }
 
 void CUIWindow::OnSessionChange(WPARAM change) {
+  Visibility v = m_visibility;
   switch (change) {
-    case WTS_SESSION_LOCK: m_bLocked = true; break;
-    case WTS_SESSION_UNLOCK: m_bLocked = false; break;
+    case WTS_SESSION_LOCK: v.locked = true; break;
+    case WTS_SESSION_UNLOCK: v.locked = false; break;
     case WTS_CONSOLE_DISCONNECT:
-    case WTS_REMOTE_DISCONNECT: m_bDisconnected = true; break;
+    case WTS_REMOTE_DISCONNECT: v.disconnected = true; break;
     case WTS_CONSOLE_CONNECT:
-    case WTS_REMOTE_CONNECT: m_bDisconnected = false; break;
+    case WTS_REMOTE_CONNECT: v.disconnected = false; break;
     default: return;
   }
-  RefreshWhileSeen();
+  SetVisibility(v);
+}
+
+void CUIWindow::WatchSession(std::int64_t now) {
+  if (m_bSessionWatched || m_nSessionTries >= kSessionWatchTries ||
+      !m_system->RegisterSessionNotification ||
+      (m_nSessionTries > 0 && now - m_nSessionTryAt < 1'000'000))
+    return;
+  ++m_nSessionTries;
+  m_nSessionTryAt = now;
+  m_bSessionWatched =
+      m_system->RegisterSessionNotification(m_hWnd, NOTIFY_FOR_THIS_SESSION) != FALSE;
+}
+
+bool CUIWindow::AskCloaked() const {
+  DWORD cloaked = 0;
+  return m_system->GetWindowAttribute &&
+         SUCCEEDED(m_system->GetWindowAttribute(m_hWnd, DWMWA_CLOAKED, &cloaked, sizeof cloaked)) &&
+         cloaked != 0;
 }
 
 void CUIWindow::StartTimer() {
-  if (!CanBeSeen()) return;
-  m_schedule.Start(MonotonicMicroseconds(), g_setting.RefreshRate);
-  CSingleTimerImpl::StartTimer(g_setting.TimerPeriod());
+  m_nTickCount = 0;
+  m_timerMode = TimerModeFor(m_visibility, static_cast<bool>(m_cloakHook));
+  switch (m_timerMode) {
+    case TimerMode::kStopped: break;
+    case TimerMode::kPollCloak: CSingleTimerImpl::StartTimer(kCloakPollMs); break;
+    case TimerMode::kRefreshing:
+      m_schedule.Start(MonotonicMicroseconds(), g_setting.RefreshRate);
+      CSingleTimerImpl::StartTimer(g_setting.TimerPeriod());
+      break;
+  }
 }
 
-void CUIWindow::RefreshWhileSeen() {
-  const bool running = m_nTimerId != 0;
-  if (CanBeSeen() == running) return;
-  if (running) {
-    StopTimer(true);
-  } else {
-    m_nTickCount = 0;
-    StartTimer();
-    // Shown again after a change of monitors while it was minimised.
-    KeepOnAMonitor();
-  }
+void CUIWindow::SetVisibility(const Visibility& next) {
+  m_visibility = next;
+  const TimerMode running = m_nTimerId != 0 ? m_timerMode : TimerMode::kStopped;
+  if (TimerModeFor(m_visibility, static_cast<bool>(m_cloakHook)) == running) return;
+  StopTimer(true);
+  StartTimer();
+  // Shown again after a change of monitors while it was minimised.
+  if (running == TimerMode::kStopped) KeepOnAMonitor();
 }
 
 void CUIWindow::OnRefreshTimer() {
   if (m_nTimerId == 0) return;  // a tick from before a stop
-  if (m_schedule.OnTick(MonotonicMicroseconds())) {
-    // Cloaked, nobody sees the picture: nothing is read, and the first
-    // refresh once it shows again is whole.
-    if (IsCloaked(m_hWnd))
-      m_nTickCount = 0;
-    else
-      OnTimer();
+  const std::int64_t now = MonotonicMicroseconds();
+  WatchSession(now);
+  if (m_timerMode == TimerMode::kPollCloak) {
+    Visibility v = m_visibility;
+    v.cloaked = AskCloaked();
+    SetVisibility(v);
+    return;
+  }
+  if (m_schedule.OnTick(now)) {
+    // Where no event tells of cloaking, every refresh asks first.
+    if (!m_cloakHook && AskCloaked()) {
+      Visibility v = m_visibility;
+      v.cloaked = true;
+      SetVisibility(v);
+      return;
+    }
+    OnTimer();
   }
   // Set again after every tick, also when the period stays: a timer left
   // running counts from its own expiry, not from now, and would come early
@@ -388,7 +446,6 @@ void CUIWindow::ApplySettings() {
     // move places the view with its new band.
     PlaceView();
   }
-  m_nTickCount = 0;
   StartTimer();
 }
 

@@ -9,12 +9,15 @@
 
 #include "app/mouse_move.h"
 #include "app/refresh_schedule.h"
+#include "app/visibility.h"
 #include "framework/single_timer.h"
 #include "framework/update_ui.h"
 #include "framework/window_impl.h"
 #include "render/gdi.h"
 #include "render/view_window.h"
 #include "support/sub_menu.h"
+#include "support/system_functions.h"
+#include "support/win_event_hook.h"
 #include "support/window_utils.h"
 
 namespace vl {
@@ -34,6 +37,12 @@ inline constexpr UINT kMenuId = 201;
 inline constexpr UINT kCaptionId = 130;
 inline constexpr UINT kIconId = 128;
 inline constexpr UINT_PTR kRefreshTimerId = 1;
+// Sent to the mirror window by its WinEvent hook: wParam TRUE when it was
+// cloaked (another virtual desktop shown), FALSE when it shows again.
+inline constexpr UINT kMsgCloakChanged = WM_APP + 1;
+// How often a failed registration for session notifications is tried again:
+// early at sign-in the session service may not be ready yet.
+inline constexpr int kSessionWatchTries = 60;
 // The mirror window's class: the installer and the uninstaller find every
 // running mirror of the session by it, and nothing else (an Explorer window
 // on the install folder is also captioned "Vellora").
@@ -84,17 +93,28 @@ class CUIWindow : public fw::CWindowImpl<CUIWindow, CWindowW, CUIWindowTraits>,
   // The window's rectangle when last seen in its normal state: what a close
   // while minimised or maximised keeps. Empty until it is first seen so.
   Rect m_rcNormal;
-  bool m_bLocked = false;        // the session is locked
-  bool m_bDisconnected = false;  // the session is disconnected
-  int m_nModal = 0;              // modal dialogs open over the window
-  bool m_bCloseAsked = false;    // a close waits for them to end
+  // What can keep the mirror from being seen; the timer follows it.
+  Visibility m_visibility;
+  // How the timer runs while m_nTimerId is not 0.
+  TimerMode m_timerMode = TimerMode::kStopped;
+  // The functions of DLLs loaded at run time; tests put their own here
+  // before the window is created.
+  const my::SystemFunctions* m_system = &my::SystemFunctions::Get();
+  // Tells of cloaking as it happens; null where the system cannot.
+  my::CWinEventHook m_cloakHook;
+  bool m_bSessionWatched = false;    // registered for session notifications
+  int m_nSessionTries = 0;           // registrations tried
+  std::int64_t m_nSessionTryAt = 0;  // when the last was tried, microseconds
+  int m_nModal = 0;                  // modal dialogs open over the window
+  bool m_bCloseAsked = false;        // a close waits for them to end
 
   bool ProcessWindowMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
                             LRESULT& result) override;
 
-  // (Re)starts the refresh timer with the period of the current refresh rate,
-  // if the window can be seen: a hidden, minimised or locked-away mirror
-  // reads no screen.
+  // (Re)starts the timer as m_visibility asks, ticks counted from 0 so the
+  // first refresh is whole: at the period of the current refresh rate when
+  // the mirror can be seen, once a second to ask after the cloak, or not at
+  // all.
   void StartTimer();
   using CSingleTimerImpl::StopTimer;
 
@@ -108,16 +128,19 @@ class CUIWindow : public fw::CWindowImpl<CUIWindow, CWindowW, CUIWindowTraits>,
   // Shows the view when the window is shown and hides it when the window is
   // hidden, so that a hidden start leaves nothing on the screen.
   void ShowViewWithWindow();
-  // Runs the timer while the window can be seen: stops it when the window is
-  // hidden or minimised or the session locked or disconnected, starts it
-  // afresh (a whole refresh first) when it can be seen again.
-  void RefreshWhileSeen();
-  // Whether the window can be seen: shown, not minimised, in a session that
-  // is neither locked nor disconnected.
-  bool CanBeSeen() const;
+  // The one place that changes m_visibility: the timer is stopped, slowed
+  // or started afresh (a whole refresh first) to match it.
+  void SetVisibility(const Visibility& next);
+  // The window's own part of it (shown, minimised), read from the window.
+  void SetVisibilityFromWindow();
   // A lock or disconnection of the session stops the refreshes until the
   // unlock or reconnection; the first one after is whole.
   void OnSessionChange(WPARAM change);
+  // Registers for session notifications, if not done yet; a failure is
+  // tried again on later ticks, at most kSessionWatchTries times a second apart.
+  void WatchSession(std::int64_t now);
+  // Whether the cloak query says the window is cloaked; no answer is "no".
+  bool AskCloaked() const;
 
   // A tick of the refresh timer: refreshes when the refresh is due, and sets
   // the timer for the next one.

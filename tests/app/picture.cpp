@@ -25,6 +25,10 @@
 //   vellora_picture.exe --post class-or-title message wparam
 // posts a message to the window of that class, else of that title (a close,
 // a change of session, the restore a click on its taskbar button sends); and
+//   vellora_picture.exe --winevent class event
+// raises the WinEvent `event` (a number, 0x8017 EVENT_OBJECT_CLOAKED, 0x8018
+// EVENT_OBJECT_UNCLOAKED) for the window of that class, as Windows does when it
+// shows another virtual desktop; and
 //   vellora_picture.exe --type ff12,ff10
 // hands the characters (hexadecimal code points) to the control that has the
 // keyboard, as an input method hands over what was composed.
@@ -246,6 +250,13 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
                                     static_cast<WPARAM>(_wtoi(__wargv[4])), 0)
                ? 0
                : 1;
+  }
+  if (__argc == 4 && __wargv && std::wcscmp(__wargv[1], L"--winevent") == 0) {
+    HWND target = ::FindWindowW(__wargv[2], nullptr);
+    if (!target) return 1;
+    ::NotifyWinEvent(static_cast<DWORD>(std::wcstoul(__wargv[3], nullptr, 0)), target, OBJID_WINDOW,
+                     CHILDID_SELF);
+    return 0;
   }
   int x = 400, y = 300, w = 550, h = 500;
   if (__argc >= 5 && __wargv) {

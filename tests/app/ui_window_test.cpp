@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <wtsapi32.h>
 
+#include <algorithm>
 #include <cstring>
 #include <optional>
 #include <ostream>
@@ -364,20 +365,146 @@ TEST_F(UIWindowTest, DoubleClickMinimisesAndRestoreBringsTheViewBack) {
   EXPECT_TRUE(::IsWindowVisible(window.m_view));
   EXPECT_EQ(WindowRectOf(window.m_view), view);
   EXPECT_EQ(window.m_nTimerId, 1u);
+}
 
-  // Nobody sees a locked or disconnected session either: nothing is read
-  // until it is back, unlocked and connected, and then whole first.
-  const std::vector<std::pair<WPARAM, UINT>> changes = {
-      {WTS_SESSION_LOCK, 0},    {WTS_SESSION_UNLOCK, 1},         {WTS_CONSOLE_DISCONNECT, 0},
-      {WTS_CONSOLE_CONNECT, 1}, {WTS_REMOTE_DISCONNECT, 0},      {WTS_SESSION_LOCK, 0},
-      {WTS_REMOTE_CONNECT, 0},  {WTS_SESSION_REMOTE_CONTROL, 0}, {WTS_SESSION_UNLOCK, 1}};
-  for (const auto& [change, timer] : changes) {
-    window.OnTimer();
-    window.SendMessage(WM_WTSSESSION_CHANGE, change, 0);
-    EXPECT_EQ(window.m_nTimerId, timer) << change;
-    if (timer) {
-      EXPECT_EQ(window.m_nTickCount, 0) << change;
+// Whatever hides the mirror (minimised, hidden, a locked or disconnected
+// session, another virtual desktop), in whatever order: the timer runs only
+// while nothing does, and the first refresh after is whole.
+TEST_F(UIWindowTest, TheTimerRunsOnlyWhileNothingHidesTheMirror) {
+  enum Event {
+    kMin,
+    kRestore,
+    kHide,
+    kShow,
+    kCloak,
+    kUncloak,
+    kLock,
+    kUnlock,
+    kDisc,
+    kConn,
+    kRemoteDisc,
+    kRemoteConn,
+    kRemoteControl
+  };
+  const auto happen = [&](Event e) {
+    const WPARAM sessions[] = {
+        WTS_SESSION_LOCK,      WTS_SESSION_UNLOCK, WTS_CONSOLE_DISCONNECT,    WTS_CONSOLE_CONNECT,
+        WTS_REMOTE_DISCONNECT, WTS_REMOTE_CONNECT, WTS_SESSION_REMOTE_CONTROL};
+    switch (e) {
+      case kMin: window.SendMessage(WM_SYSCOMMAND, SC_MINIMIZE, 0); break;
+      case kRestore: window.SendMessage(WM_SYSCOMMAND, SC_RESTORE, 0); break;
+      case kHide: window.ShowWindow(SW_HIDE); break;
+      case kShow: window.ShowWindow(SW_SHOWNOACTIVATE); break;
+      // As Windows raises them on a change of virtual desktop.
+      case kCloak:
+      case kUncloak:
+        ::NotifyWinEvent(e == kCloak ? EVENT_OBJECT_CLOAKED : EVENT_OBJECT_UNCLOAKED, window,
+                         OBJID_WINDOW, CHILDID_SELF);
+        break;
+      default: window.SendMessage(WM_WTSSESSION_CHANGE, sessions[e - kLock], 0); break;
     }
+    PumpMessages(60);
+  };
+  const std::vector<std::vector<std::pair<Event, bool>>> sequences = {
+      {{kLock, false},
+       {kUnlock, true},
+       {kDisc, false},
+       {kConn, true},
+       {kRemoteDisc, false},
+       {kLock, false},
+       {kRemoteConn, false},
+       {kRemoteControl, false},
+       {kUnlock, true}},
+      {{kMin, false}, {kLock, false}, {kRestore, false}, {kUnlock, true}},
+      {{kCloak, false},
+       {kUncloak, true},
+       {kCloak, false},
+       {kLock, false},
+       {kUncloak, false},
+       {kUnlock, true}},
+      {{kHide, false}, {kCloak, false}, {kShow, false}, {kUncloak, true}},
+      {{kCloak, false}, {kMin, false}, {kUncloak, false}, {kRestore, true}, {kRemoteControl, true}},
+  };
+  Create();
+  for (size_t i = 0; i < sequences.size(); ++i) {
+    for (const auto& [event, runs] : sequences[i]) {
+      const bool ran = window.m_nTimerId != 0;
+      window.OnTimer();
+      const auto ticks = window.m_nTickCount;
+      happen(event);
+      EXPECT_EQ(window.m_nTimerId != 0, runs) << "sequence " << i << ", event " << event;
+      EXPECT_FALSE(window.m_visibility.Seen() != runs) << "sequence " << i << ", event " << event;
+      if (runs) {  // whole after a pause; a running count goes on
+        EXPECT_EQ(window.m_nTickCount, ran ? ticks : 0) << "sequence " << i << ", event " << event;
+        EXPECT_EQ(window.m_timerMode, TimerMode::kRefreshing) << "sequence " << i;
+      }
+    }
+  }
+  // The view came back with the window.
+  EXPECT_TRUE(::IsWindowVisible(window.m_view));
+}
+
+// DLLs loaded at run time may lack a function, and the session service may
+// not be ready at sign-in: each turns only its own feature off, for a time or
+// for good.
+TEST_F(UIWindowTest, MissingSystemFunctionsTurnTheirFeaturesOff) {
+  static bool cloaked;
+  static int registrations, failures;
+  my::SystemFunctions fake;
+  fake.GetWindowAttribute = [](HWND, DWORD attribute, PVOID out, DWORD size) -> HRESULT {
+    if (attribute != DWMWA_CLOAKED || size != sizeof(DWORD)) return E_INVALIDARG;
+    *static_cast<DWORD*>(out) = cloaked ? 2 /* DWM_CLOAKED_SHELL */ : 0;
+    return S_OK;
+  };
+  fake.RegisterSessionNotification = [](HWND, DWORD) -> BOOL {
+    ++registrations;
+    if (registrations > failures) return TRUE;
+    ::SetLastError(RPC_S_INVALID_BINDING);
+    return FALSE;
+  };
+  const my::SystemFunctions none;
+  const struct {
+    const my::SystemFunctions* functions;
+    int failures;
+    bool watched;  // in the end
+  } cases[] = {{&none, 0, false}, {&fake, 2, true}, {&fake, 1000, false}};
+  for (const auto& c : cases) {
+    cloaked = false;
+    registrations = 0;
+    failures = c.failures;
+    CUIWindow w;
+    w.m_system = c.functions;
+    ASSERT_NE(w.Create(nullptr), nullptr);
+    w.ShowWindow(SW_SHOWNOACTIVATE);
+    EXPECT_EQ(w.m_nTimerId, 1u);
+    // Tried again a second apart at most, and for a bounded time.
+    const std::int64_t first = w.m_nSessionTryAt;
+    for (std::int64_t t = first; t < first + 200'000'000; t += 400'000) w.WatchSession(t);
+    EXPECT_EQ(w.m_bSessionWatched, c.watched) << c.failures;
+    EXPECT_EQ(registrations,
+              c.functions == &none ? 0 : std::min(c.failures + 1, kSessionWatchTries))
+        << c.failures;
+
+    // Where no event tells of cloaking, a due refresh asks; while cloaked the
+    // timer wakes once a second to ask again, and the first refresh after is whole.
+    w.m_cloakHook.Reset();
+    cloaked = true;
+    PumpMessages(150);  // the refresh is due
+    w.SendMessage(WM_TIMER, kRefreshTimerId);
+    const bool canAsk = c.functions != &none;
+    EXPECT_EQ(w.m_timerMode, canAsk ? TimerMode::kPollCloak : TimerMode::kRefreshing) << c.failures;
+    if (canAsk) {
+      EXPECT_EQ(w.m_nElapse, kCloakPollMs) << c.failures;
+    }
+    w.OnTimer();
+    cloaked = false;
+    w.SendMessage(WM_TIMER, kRefreshTimerId);
+    EXPECT_EQ(w.m_nTimerId, 1u);
+    EXPECT_EQ(w.m_timerMode, TimerMode::kRefreshing) << c.failures;
+    if (canAsk) {
+      EXPECT_EQ(w.m_nTickCount, 0) << c.failures;
+    }
+    w.DestroyWindow();
   }
 }
 

@@ -615,6 +615,32 @@ class MirrorTest(unittest.TestCase):
             self.assertEqual((l, t, r, b), mirror)
         self.assertMirrors(LEFT)
 
+    # Another virtual desktop shown: the mirror, cloaked, reads nothing and
+    # wakes at most once a second; shown again, its first refresh is whole.
+    def test_cloaked_mirror_sleeps(self):
+        log = os.path.join(WORK, "cloak.log")
+        if os.path.exists(log):
+            os.remove(log)
+        self.start(LEFT, env={"VELLORA_HOOK_COPY_LOG": windows_path(log)})
+        view = self.assertMirrors(LEFT)
+        self.wine.run(PICTURE, "--winevent", "Korvane.Vellora.Mirror", str(0x8017))  # cloaked
+        time.sleep(0.3)
+        start, seconds = os.path.getsize(log), 3.0
+        time.sleep(seconds)
+        with open(log) as f:
+            f.seek(start)
+            words = [line.split()[1] for line in f]
+        print(f" wake-ups a second while cloaked: {words.count('timer') / seconds:.2f}",
+              end="", file=sys.stderr)
+        self.assertLessEqual(words.count("timer"), seconds + 1, words)
+        self.assertEqual(words.count("copy"), 0, words)
+        # Changed far from the mouse while nobody saw it: shown at once.
+        sx, sy = self.mirrored_point(view, LEFT, (view[0] + view[2]) // 2, (view[1] + view[3]) // 2)
+        self.picture.set([f"fill {sx - 20} {sy - 20} 40 40 00ff00"])
+        time.sleep(0.3)
+        self.wine.run(PICTURE, "--winevent", "Korvane.Vellora.Mirror", str(0x8018))  # shown
+        self.assertMirrors(LEFT, timeout=0.5)
+
     # 5: a click in the band goes to the window beneath.
     def test_click_in_band_reaches_the_window_beneath(self):
         app = self.start(LEFT)
