@@ -47,18 +47,16 @@ int HitTest(const Rect& w, std::int32_t x, std::int32_t y) noexcept {
 }
 
 int CursorForHitCode(int code) noexcept {
-  constexpr int kArrow = 32512, kSizeNWSE = 32642, kSizeNESW = 32643, kSizeWE = 32644,
-                kSizeNS = 32645;
   switch (code) {
-    case kHitClient: return kArrow;
+    case kHitClient: return kCursorArrow;
     case kHitLeft:
-    case kHitRight: return kSizeWE;
+    case kHitRight: return kCursorSizeWE;
     case kHitTop:
-    case kHitBottom: return kSizeNS;
+    case kHitBottom: return kCursorSizeNS;
     case kHitTopLeft:
-    case kHitBottomRight: return kSizeNWSE;
+    case kHitBottomRight: return kCursorSizeNWSE;
     case kHitTopRight:
-    case kHitBottomLeft: return kSizeNESW;
+    case kHitBottomLeft: return kCursorSizeNESW;
     default: return 0;
   }
 }

@@ -24,6 +24,15 @@ enum HitCode : int {
   kHitBottomRight = 17,
 };
 
+// Platform cursor ids (IDC_*) that CursorForHitCode answers with.
+enum CursorId : int {
+  kCursorArrow = 32512,
+  kCursorSizeNWSE = 32642,
+  kCursorSizeNESW = 32643,
+  kCursorSizeWE = 32644,
+  kCursorSizeNS = 32645,
+};
+
 // The hit-test code of screen point (x, y) for a window with rectangle
 // `window`; left and top borders win in a window too small for both.
 int HitTest(const Rect& window, std::int32_t x, std::int32_t y) noexcept;

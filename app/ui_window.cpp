@@ -11,6 +11,16 @@
 
 namespace vl {
 
+// The platform-free layout retypes the platform's hit-test codes and cursor
+// ids (the OCR_* values are the IDC_* ids as numbers).
+static_assert(kHitClient == HTCLIENT && kHitLeft == HTLEFT && kHitRight == HTRIGHT &&
+              kHitTop == HTTOP && kHitTopLeft == HTTOPLEFT && kHitTopRight == HTTOPRIGHT &&
+              kHitBottom == HTBOTTOM && kHitBottomLeft == HTBOTTOMLEFT &&
+              kHitBottomRight == HTBOTTOMRIGHT);
+static_assert(kCursorArrow == OCR_NORMAL && kCursorSizeNWSE == OCR_SIZENWSE &&
+              kCursorSizeNESW == OCR_SIZENESW && kCursorSizeWE == OCR_SIZEWE &&
+              kCursorSizeNS == OCR_SIZENS);
+
 namespace {
 
 // Microseconds of the performance counter: monotonic, and finer than the
@@ -64,9 +74,8 @@ bool CUIWindow::ProcessWindowMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
     case WM_CLOSE:
       if (m_nModal > 0 && map.Handle([&] { OnClose(); })) return true;
       break;          // no dialog open: DefWindowProcW destroys the window
-    case WM_DESTROY:  // passes on, to the timer mixin below
+    case WM_DESTROY:  // passes on, to the timer mixin below, which stops the timer
       map.PassOn([&] {
-        StopTimer(true);
         m_cloakHook.Reset();
         if (m_bSessionWatched && m_system->UnRegisterSessionNotification)
           m_system->UnRegisterSessionNotification(hwnd);
@@ -98,12 +107,8 @@ bool CUIWindow::ProcessWindowMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
       if (map.Handle([&] { m_view.CopyPictureTo(hwnd, reinterpret_cast<HDC>(wParam)); }))
         return true;
       break;
-    case WM_MOVE: map.PassOn([&] { PlaceView(); }); break;  // passes on
-    case WM_SIZE:                                           // passes on
-      map.PassOn([&] {
-        if (wParam != SIZE_MINIMIZED) PlaceView();
-      });
-      break;
+    case WM_MOVE:  // passes on
+    case WM_SIZE: map.PassOn([&] { PlaceView(); }); break;
     case WM_WINDOWPOSCHANGED:  // passes on, for WM_MOVE and WM_SIZE
       map.PassOn([&] {
         KeepNormalRect();
@@ -143,11 +148,6 @@ bool CUIWindow::ProcessWindowMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
     case WM_GETMINMAXINFO:
       if (map.Handle([&] { OnGetMinMaxInfo(reinterpret_cast<MINMAXINFO*>(lParam)); })) return true;
       break;
-    default: break;
-  }
-  // CSubMenuImpl: WM_CONTEXTMENU (shows the menu, handled).
-  if (map.Chain<CSubMenuImpl<CUIWindow>>(*this, hwnd, msg, wParam, lParam)) return true;
-  switch (msg) {
     case WM_LBUTTONDBLCLK:
       if (map.Handle([&] { ::SendMessageW(hwnd, WM_SYSCOMMAND, SC_MINIMIZE, 0); })) return true;
       break;
@@ -164,6 +164,9 @@ bool CUIWindow::ProcessWindowMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
     }
     default: break;
   }
+  // No message is handled both above and by a mixin below.
+  // CSubMenuImpl: WM_CONTEXTMENU (shows the menu, handled).
+  if (map.Chain<CSubMenuImpl<CUIWindow>>(*this, hwnd, msg, wParam, lParam)) return true;
   // CUpdateUI: WM_INITMENUPOPUP (marks the popup's items, passes on).
   if (map.Chain<fw::CUpdateUI<CUIWindow>>(*this, hwnd, msg, wParam, lParam)) return true;
   // CSingleTimerImpl: WM_DESTROY (stops the timer, passes on).
@@ -410,7 +413,9 @@ void CUIWindow::OnGetMinMaxInfo(MINMAXINFO* info) {
 }
 
 void CUIWindow::PlaceView() {
-  if (!m_view.m_hWnd) return;
+  // Minimised, the window lies off every monitor by design, and the system
+  // has hidden the view; a restore places it again.
+  if (!m_view.m_hWnd || ::IsIconic(m_hWnd)) return;
   RECT r{};
   ::GetWindowRect(m_hWnd, &r);
   m_view.PlaceAt(ViewRectFor(FromRECT(r), g_setting.Direction, g_setting.TransparentEdge));

@@ -15,6 +15,7 @@
 #include "framework/window_impl.h"
 #include "render/gdi.h"
 #include "render/view_window.h"
+#include "res/resource.h"
 #include "support/sub_menu.h"
 #include "support/system_functions.h"
 #include "support/win_event_hook.h"
@@ -22,20 +23,20 @@
 
 namespace vl {
 
-// Menu commands.
+// Menu commands, from the resources.
 enum Command : UINT {
-  kCmdLeft = 32780,
-  kCmdRight = 32781,
-  kCmdTop = 32782,
-  kCmdBottom = 32783,
-  kCmdSetting = 32789,
-  kCmdAbout = 57664,
-  kCmdExit = 57665,
+  kCmdLeft = ID_DIRECTION_LEFT,
+  kCmdRight = ID_DIRECTION_RIGHT,
+  kCmdTop = ID_DIRECTION_TOP,
+  kCmdBottom = ID_DIRECTION_BOTTOM,
+  kCmdSetting = ID_SETTING,
+  kCmdAbout = ID_APP_ABOUT,
+  kCmdExit = ID_APP_EXIT,
 };
 
-inline constexpr UINT kMenuId = 201;
-inline constexpr UINT kCaptionId = 130;
-inline constexpr UINT kIconId = 128;
+inline constexpr UINT kMenuId = IDR_CONTEXT_MENU;
+inline constexpr UINT kCaptionId = IDS_PRODUCT;
+inline constexpr UINT kIconId = IDI_VELLORA;
 inline constexpr UINT_PTR kRefreshTimerId = 1;
 // Sent to the mirror window by its WinEvent hook: wParam TRUE when it was
 // cloaked (another virtual desktop shown), FALSE when it shows again.
@@ -123,7 +124,8 @@ class CUIWindow : public fw::CWindowImpl<CUIWindow, CWindowW, CUIWindowTraits>,
   // Hit-test code of a screen point against the window's current rectangle.
   int HitTest(int x, int y) const;
 
-  // Lays the view over the window, widened by the band on the reflected side.
+  // Lays the view over the window, widened by the band on the reflected side;
+  // not while the window is minimised.
   void PlaceView();
   // Shows the view when the window is shown and hides it when the window is
   // hidden, so that a hidden start leaves nothing on the screen.

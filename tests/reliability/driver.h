@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "res/resource.h"
 #include "tests/common/program.h"
 #include "tests/common/raw_registry.h"
 
@@ -61,8 +62,9 @@ std::string Str(const RECT& r);
 
 // ------------------------------------------------------------------ commands
 
-inline constexpr UINT kCmdLeft = 32780, kCmdRight = 32781, kCmdTop = 32782, kCmdBottom = 32783,
-                      kCmdSetting = 32789, kCmdAbout = 57664, kCmdExit = 57665;
+inline constexpr UINT kCmdLeft = ID_DIRECTION_LEFT, kCmdRight = ID_DIRECTION_RIGHT,
+                      kCmdTop = ID_DIRECTION_TOP, kCmdBottom = ID_DIRECTION_BOTTOM,
+                      kCmdSetting = ID_SETTING, kCmdAbout = ID_APP_ABOUT, kCmdExit = ID_APP_EXIT;
 UINT CommandForSide(int side);
 const char* SideName(int side);
 
