@@ -160,6 +160,7 @@ class Running:
 
     def __init__(self, pid, xvfb):
         self.pid, self.xvfb = pid, xvfb
+        self.command_line = command_line(pid).rstrip()  # before it may end
 
     def sample(self, ended, limit):
         """CPU from now until `ended()` holds or `limit` seconds have gone."""
@@ -173,7 +174,7 @@ class Running:
             peak = peak_resident_mb(self.pid) or peak  # read while it lives
             time.sleep(0.05)
         cpu, seconds = meter.read()
-        return Span(self.pid, command_line(self.pid).rstrip(), seconds, cpu["program"],
+        return Span(self.pid, self.command_line, seconds, cpu["program"],
                     cpu["wineserver"], cpu["xvfb"], cpu["others"], peak)
 
 
@@ -249,6 +250,7 @@ def process_bench(mode, target, pattern, seconds, rate, entire=10, extra=()):
     with tempfile.NamedTemporaryFile(dir=BUILD, prefix="bench-run-") as out:
         def printed():  # the Windows tools end their lines with CR LF
             return Path(out.name).read_text(errors="replace").replace("\r", "").split("\n")
+
         def start():
             return wine.start(PROCESS_BENCH, mode, winpath(target), str(seconds), *extra,
                               stdout=out)
