@@ -294,25 +294,34 @@ class ProgramFigures:
     gdi: list
 
 
-PROGRAM_COLUMNS = (  # title, mode, program, rate, extra arguments
-    ("10 refreshes/s, whole every 10th", "run", "vellora", 1000, ()),
-    ("50 refreshes/s", "run", "vellora", 5000, ()),
-    ("10 refreshes/s, minimised", "run-minimised", "vellora", 1000, ()),
-    ("50 refreshes/s, minimised", "run-minimised", "vellora", 5000, ()),
-    ("plain waiting window (floor)", "run", "idle", 1000, ("idle",)),
-    ("plain window, 10 timer ticks/s", "run", "idle", 1000, ("idle 100",)),
+@dataclass(frozen=True)
+class ProgramColumn:
+    title: str
+    rate: int  # hundredths a second
+    mode: str = "run"  # of the process benchmark: "run" or "run-minimised"
+    plain: str = ""  # the arguments of the benchmark's own plain window, run instead of Vellora
+
+
+PROGRAM_COLUMNS = (
+    ProgramColumn("10 refreshes/s, whole every 10th", 1000),
+    ProgramColumn("50 refreshes/s", 5000),
+    ProgramColumn("10 refreshes/s, minimised", 1000, mode="run-minimised"),
+    ProgramColumn("50 refreshes/s, minimised", 5000, mode="run-minimised"),
+    ProgramColumn("plain waiting window (floor)", 1000, plain="idle"),
+    ProgramColumn("plain window, 10 timer ticks/s", 1000, plain="idle 100"),
 )
 
 
 def measure_programs(seconds):
     runs = {}
-    for title, mode, which, rate, extra in PROGRAM_COLUMNS:
-        log(f"{title} ({seconds} s)")
-        if which == "vellora":
-            runs[title] = process_bench(mode, EXE, PROGRAM, seconds, rate)
-        else:  # the benchmark runs itself as the plain window
-            pattern = r"vellora_process_bench\.exe " + re.escape(extra[0]) + " *$"
-            runs[title] = process_bench(mode, PROCESS_BENCH, pattern, seconds, rate, extra=extra)
+    for column in PROGRAM_COLUMNS:
+        log(f"{column.title} ({seconds} s)")
+        if column.plain:
+            pattern = r"vellora_process_bench\.exe " + re.escape(column.plain) + " *$"
+            runs[column.title] = process_bench(column.mode, PROCESS_BENCH, pattern, seconds,
+                                               column.rate, extra=(column.plain,))
+        else:
+            runs[column.title] = process_bench(column.mode, EXE, PROGRAM, seconds, column.rate)
     shown = {}
     for rate in (1000, 2000, 5000):
         for tick in (False, True):
@@ -447,21 +456,25 @@ def peer_xzoom(case, seconds, figures):
     view's size where the program's view would have it."""
     with own_display("1920x1080") as (display, xvfb):
         env = dict(os.environ, DISPLAY=display)
+        windows = []  # its window, found once: its title changes with its delay
+
         def start():
             return subprocess.Popen(["xzoom", "-mag", "1", "-x", "-source", "480x270+480+405"],
                                     env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
-        def window():
-            return subprocess.run(["xdotool", "search", "--name", "^xzoom"], env=env,
-                                  capture_output=True, text=True).stdout.split()
+        def shown():
+            windows[:] = subprocess.run(["xdotool", "search", "--name", "^xzoom"], env=env,
+                                        capture_output=True, text=True).stdout.split()
+            return windows
 
-        with running(start, ready=window, stop=lambda p: p.terminate(), xvfb=xvfb,
+        with running(start, ready=shown, stop=lambda p: p.terminate(), xvfb=xvfb,
                      timeout=10) as xzoom:
             if not xzoom:
                 return None
             time.sleep(0.5)  # until it reads its keys
             for _ in range(case.xzoom_presses):
-                subprocess.run(["xdotool", "key", "--window", window()[0], "d"], env=env)
+                subprocess.run(["xdotool", "key", "--window", windows[0], "d"], env=env,
+                               capture_output=True)
                 time.sleep(0.2)
             time.sleep(3)  # as the program is given
             span = xzoom.sample(lambda: False, seconds)
@@ -542,17 +555,32 @@ class AgainstRun:
         return self.program + self.xvfb
 
 
-AGAINST_ROWS = (  # title, field, decimals, whether a ratio is shown
-    ("the program, % of one core", "program", 2, True),
-    ("wineserver, % of one core", "wineserver", 2, True),
-    ("Xvfb, % of one core", "xvfb", 2, True),
-    ("the program + Xvfb, % of one core", "program_and_x", 2, True),
-    ("timer wake-ups a refresh", "wakeups", 3, True),
-    ("pixels copied a refresh", "pixels", 0, True),
-    ("share of the picture a refresh copies, %", "share", 1, False),
-    ("refreshes a second", "rate", 2, False),
-    (f"copies in {LOCK_SECONDS} s after the lock message", "after_lock", 1, False),
+@dataclass(frozen=True)
+class Row:
+    title: str
+    figure: str  # the AgainstRun field
+    decimals: int
+    ratio: bool = False  # whether the pairs' ratios are shown
+
+
+AGAINST_ROWS = (
+    Row("the program, % of one core", "program", 2, ratio=True),
+    Row("wineserver, % of one core", "wineserver", 2, ratio=True),
+    Row("Xvfb, % of one core", "xvfb", 2, ratio=True),
+    Row("the program + Xvfb, % of one core", "program_and_x", 2, ratio=True),
+    Row("timer wake-ups a refresh", "wakeups", 3, ratio=True),
+    Row("pixels copied a refresh", "pixels", 0, ratio=True),
+    Row("share of the picture a refresh copies, %", "share", 1),
+    Row("refreshes a second", "rate", 2),
+    Row(f"copies in {LOCK_SECONDS} s after the lock message", "after_lock", 1),
 )
+
+
+@dataclass
+class Pair:
+    """A round's two runs, back to back; None for a run that yielded nothing."""
+    old: AgainstRun | None  # REV's
+    new: AgainstRun | None  # this tree's
 
 
 @dataclass
@@ -560,7 +588,7 @@ class AgainstConfig:
     label: str
     rate: int  # hundredths a second
     entire: int
-    pairs: list = field(default_factory=list)  # (REV's run, this tree's run) a round; None: failed
+    pairs: list = field(default_factory=list)  # a Pair a round
 
 
 AGAINST_CONFIGS = (
@@ -623,7 +651,7 @@ def measure_against(rev, old_exe, seconds, rounds):
                     pair[build] = against_run(exe, config, seconds)
                     if not pair[build] or pair[build].after_lock is None:
                         missing = True
-                config.pairs.append((pair["old"], pair["new"]))
+                config.pairs.append(Pair(**pair))
     finally:
         picture.kill()
         picture.wait()
@@ -646,20 +674,22 @@ def print_against_table(rev, seconds, rounds, idle):
               "the ratio: median (lowest-highest) of the rounds' back-to-back pairs:\n")
         print(f"| | {rev} | this tree ({here}) | this tree / {rev} |")
         print("|---|---:|---:|---:|")
-        for title, name, decimals, ratio in AGAINST_ROWS:
+        for row in AGAINST_ROWS:
             cells = []
-            for side in (0, 1):
-                values = [getattr(pair[side], name) for pair in config.pairs
-                          if pair[side] and getattr(pair[side], name) is not None]
-                cell = spread(values, decimals) if values else "(not found)"
+            for side in ("old", "new"):
+                runs = [getattr(pair, side) for pair in config.pairs]
+                values = [getattr(run, row.figure) for run in runs
+                          if run and getattr(run, row.figure) is not None]
+                cell = spread(values, row.decimals) if values else "(not found)"
                 if values and len(values) < rounds:
                     cell += f" ({len(values)} of {rounds} runs)"
                 cells.append(cell)
-            ratios = [getattr(new, name) / getattr(old, name) for old, new in config.pairs
-                      if ratio and old and new and getattr(old, name)]
+            ratios = [getattr(pair.new, row.figure) / getattr(pair.old, row.figure)
+                      for pair in config.pairs
+                      if row.ratio and pair.old and pair.new and getattr(pair.old, row.figure)]
             median = (f"{statistics.median(ratios):.2f} ({min(ratios):.2f}-{max(ratios):.2f})"
                       if ratios else "")
-            print(f"| {title} | {cells[0]} | {cells[1]} | {median} |")
+            print(f"| {row.title} | {cells[0]} | {cells[1]} | {median} |")
     print(f"\nBoth on Wine's 1920x1080 desktop with the settings seeded alike, back to back "
           f"({rev} first in odd rounds, second in even ones), {SETTLE_SECONDS} s after the first "
           f"copy; the cursor at {CURSOR}, inside the reflected area {REFLECTED[2]}x{REFLECTED[3]} "
