@@ -11,7 +11,6 @@ could not be taken, which then says so in its place."""
 
 import os
 import re
-import shutil
 import statistics
 import subprocess
 import sys
@@ -23,8 +22,8 @@ from pathlib import Path
 
 ROOT = Path(__file__).resolve().parent.parent
 sys.path.insert(0, str(ROOT / "tests" / "e2e"))
-from desktop import (SETTING_KEY, WTS_SESSION_LOCK, WM_WTSSESSION_CHANGE, Wine,  # noqa: E402
-                     wait_for, xdotool)
+from desktop import (DEFAULT_SETTINGS, SETTING_KEY, WTS_SESSION_LOCK,  # noqa: E402
+                     WM_WTSSESSION_CHANGE, Wine, wait_for, xdotool)
 
 BUILD = Path(os.environ.get("VELLORA_BUILD", ROOT / "build"))
 WIN = BUILD / "win"
@@ -37,6 +36,8 @@ WINDOWS_RULES = WIN / "tests" / "app" / "vellora_windows_rules.dll"
 PROGRAM = r"^[^ ]*[\\/]vellora\.exe *$"
 HZ = os.sysconf("SC_CLK_TCK")
 
+if "WINEPREFIX" not in os.environ:
+    sys.exit("bench.py is started by scripts/bench.sh, which prepares the display and Wine")
 wine = Wine(os.environ["WINEPREFIX"])
 missing = False  # a figure that could not be taken
 
@@ -54,9 +55,7 @@ def seed_settings(rate, entire=10):
     """The defaults, with a refresh rate (hundredths a second) and every how
     many ticks a refresh is whole."""
     wine.reg_delete_tree(SETTING_KEY)
-    for name, value in (("Direction", 0), ("Edge", 4), ("ThinEdge", 0), ("TransparentEdge", 50),
-                        ("RefreshRate", rate), ("EntireRefreshRate", entire),
-                        ("AroundCursorDistance", 50)):
+    for name, value in dict(DEFAULT_SETTINGS, RefreshRate=rate, EntireRefreshRate=entire).items():
         wine.reg_add(SETTING_KEY, name, value)
 
 
@@ -751,6 +750,4 @@ def main(args):
 
 
 if __name__ == "__main__":
-    if not shutil.which("wine"):
-        sys.exit("bench.py is started by scripts/bench.sh")
     sys.exit(main(sys.argv[1:]))

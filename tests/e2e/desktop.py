@@ -17,6 +17,9 @@ IMPORT = "/usr/bin/import"
 APP_KEY = r"HKCU\Software\Korvane\Vellora32"
 SETTING_KEY = APP_KEY + r"\Setting"
 WINDOW_KEY = SETTING_KEY + r"\Window"
+# The program's default settings (settings/setting.h), by their names under SETTING_KEY.
+DEFAULT_SETTINGS = {"Direction": 0, "Edge": 4, "ThinEdge": 0, "TransparentEdge": 50,
+                    "RefreshRate": 1000, "EntireRefreshRate": 10, "AroundCursorDistance": 50}
 
 # Messages that Wine.post sends, by the platform's names.
 WM_CLOSE = 0x0010

@@ -17,6 +17,7 @@ sys.path.insert(0, os.path.dirname(__file__))
 from desktop import (APP_KEY, SC_RESTORE, SETTING_KEY, WINDOW_KEY, WM_CLOSE,  # noqa: E402
                      WM_SYSCOMMAND, Screen, Wine, geometry, save_png, wait_for, window_ids,
                      window_ids_all, xdotool)
+from desktop import DEFAULT_SETTINGS as DEFAULTS  # noqa: E402
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 BUILD = os.environ.get("VELLORA_BUILD", os.path.join(ROOT, "build"))
@@ -32,8 +33,6 @@ WM = os.environ.get("VELLORA_E2E_WM", "")
 
 LEFT, TOP, RIGHT, BOTTOM = 0, 1, 2, 3
 SIDE_NAMES = {LEFT: "left", TOP: "top", RIGHT: "right", BOTTOM: "bottom"}
-DEFAULTS = {"Direction": LEFT, "Edge": 4, "ThinEdge": 0, "TransparentEdge": 50,
-            "RefreshRate": 1000, "EntireRefreshRate": 10, "AroundCursorDistance": 50}
 LIGHT, DARK, BLACK = (220, 220, 220), (180, 180, 180), (0, 0, 0)
 
 # Where the mirror window stands for each side, and the picture beside it:
