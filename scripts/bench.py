@@ -268,9 +268,11 @@ def process_bench(mode, target, pattern, seconds, rate, entire=10, extra=()):
 
 def rate_shown(rate, windows_tick):
     """Copies onto the view a second over 6 s after the program's first
-    second, at `rate` (hundredths a second) on Wine's timers or Windows' tick."""
+    second, at `rate` (hundredths a second) on Wine's timers or Windows' tick.
+    Every refresh whole: a refresh around the cursor copies only what it
+    changed, which with the cursor away from the reflected area is nothing."""
     global missing
-    seed_settings(rate)
+    seed_settings(rate, entire=1)
     log_path = BUILD / "bench-copies.log"
     log_path.unlink(missing_ok=True)
     env = dict(wine.env, VELLORA_HOOK_TICK=str(int(windows_tick)),
@@ -363,8 +365,8 @@ def print_program_tables(table, seconds, figures, idle):
     row("exit code", lambda run: run.report.get("exit code", ""))
     row("Linux process measured", lambda run: (
         f"{run.span.pid} {run.span.command_line}" if run.span else not_found(run)))
-    print("\nThe rate shown (copies onto the view a second, over 6 s after the first), "
-          "refreshes a second:\n")
+    print("\nThe rate shown (copies onto the view a second, over 6 s after the first, every "
+          "refresh whole), refreshes a second:\n")
     print("| rate set | under Wine as it is | on Windows' 15.625 ms timer tick |")
     print("|---:|---:|---:|")
     for rate in (1000, 2000, 5000):
