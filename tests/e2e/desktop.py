@@ -13,6 +13,21 @@ import time
 XDOTOOL = "/usr/bin/xdotool"
 IMPORT = "/usr/bin/import"
 
+# Where Vellora keeps its settings, for every script that seeds or reads them.
+APP_KEY = r"HKCU\Software\Korvane\Vellora32"
+SETTING_KEY = APP_KEY + r"\Setting"
+WINDOW_KEY = SETTING_KEY + r"\Window"
+# The program's default settings (settings/setting.h), by their names under SETTING_KEY.
+DEFAULT_SETTINGS = {"Direction": 0, "Edge": 4, "ThinEdge": 0, "TransparentEdge": 50,
+                    "RefreshRate": 1000, "EntireRefreshRate": 10, "AroundCursorDistance": 50}
+
+# Messages that Wine.post sends, by the platform's names.
+WM_CLOSE = 0x0010
+WM_SYSCOMMAND = 0x0112
+SC_RESTORE = 0xF120
+WM_WTSSESSION_CHANGE = 0x02B1
+WTS_SESSION_LOCK = 0x7
+
 
 class _XImage(ctypes.Structure):
     # The leading fields of Xlib's XImage; the rest is never touched here.
@@ -144,10 +159,16 @@ class Wine:
                               stdin=subprocess.DEVNULL, capture_output=True, text=True,
                               errors="replace")
 
-    def start(self, *args, env=None, stderr=None):
+    def start(self, *args, env=None, stdout=None, stderr=None):
         return subprocess.Popen(["wine", *args], env=env or self.env, stdin=subprocess.DEVNULL,
-                                stdout=subprocess.DEVNULL,
+                                stdout=stdout if stdout is not None else subprocess.DEVNULL,
                                 stderr=stderr if stderr is not None else subprocess.DEVNULL)
+
+    def post(self, picture, target, message, wparam=0):
+        """Posts a message to the window of class, else title, `target`
+        (`picture`: vellora_picture.exe); whether a window took it."""
+        return self.run(picture, "--post", target, str(message), str(wparam),
+                        check=False).returncode == 0
 
     def boot(self):
         quiet = dict(env=self.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,

@@ -14,8 +14,10 @@ import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(__file__))
-from desktop import (Screen, Wine, geometry, save_png, wait_for, window_ids,  # noqa: E402
+from desktop import (APP_KEY, SC_RESTORE, SETTING_KEY, WINDOW_KEY, WM_CLOSE,  # noqa: E402
+                     WM_SYSCOMMAND, Screen, Wine, geometry, save_png, wait_for, window_ids,
                      window_ids_all, xdotool)
+from desktop import DEFAULT_SETTINGS as DEFAULTS  # noqa: E402
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 BUILD = os.environ.get("VELLORA_BUILD", os.path.join(ROOT, "build"))
@@ -29,14 +31,8 @@ DOCS = os.environ.get("VELLORA_E2E_SHOTS", os.path.join(WORK, "shots"))
 # its second pass): a person's desktop has one.
 WM = os.environ.get("VELLORA_E2E_WM", "")
 
-APP_KEY = r"HKCU\Software\Korvane\Vellora32"
-SETTING_KEY = APP_KEY + r"\Setting"
-WINDOW_KEY = SETTING_KEY + r"\Window"
-
 LEFT, TOP, RIGHT, BOTTOM = 0, 1, 2, 3
 SIDE_NAMES = {LEFT: "left", TOP: "top", RIGHT: "right", BOTTOM: "bottom"}
-DEFAULTS = {"Direction": LEFT, "Edge": 4, "ThinEdge": 0, "TransparentEdge": 50,
-            "RefreshRate": 1000, "EntireRefreshRate": 10, "AroundCursorDistance": 50}
 LIGHT, DARK, BLACK = (220, 220, 220), (180, 180, 180), (0, 0, 0)
 
 # Where the mirror window stands for each side, and the picture beside it:
@@ -602,7 +598,7 @@ class MirrorTest(unittest.TestCase):
                               what="the mirror window")
             xdotool("windowactivate", window)
         else:  # no taskbar without a window manager: do what its button does
-            self.wine.run(PICTURE, "--post", "Vellora", str(0x112), str(0xF120))  # SC_RESTORE
+            self.assertTrue(self.wine.post(PICTURE, "Vellora", WM_SYSCOMMAND, SC_RESTORE))
         self.app.window = wait_for(lambda: (window_ids("Vellora") or [None])[0], 5,
                                    what="the restored mirror window")
         wait_for(lambda: len(program_windows()) == 2, 5, what="the view")
@@ -702,7 +698,7 @@ class MirrorTest(unittest.TestCase):
         shoot("about-en.png", geometry(about))
         # Closed with the box open, as an installer closes every copy: the box
         # ends as cancelled, and the program as after "Exit".
-        self.wine.run(PICTURE, "--post", "Korvane.Vellora.Mirror", "16", "0")  # WM_CLOSE
+        self.assertTrue(self.wine.post(PICTURE, "Korvane.Vellora.Mirror", WM_CLOSE))
         self.assertEqual(app.process.wait(15), 0)
         self.running.remove(app)
         self.assertEqual(window_ids("About"), [])
