@@ -6,11 +6,7 @@
 //                                       runs <exe> and waits for it and every
 //                                       process it starts (the uninstaller
 //                                       hands over to a copy of itself);
-//                                       exit_code= the first process's code.
-//                                       --limited: with the linked, limited
-//                                       token, as a standard user's desktop
-//                                       runs it (Wine runs every process
-//                                       elevated)
+//                                       exit_code= the first process's code
 //   release_probe shortcut <lnk>        target= of a shell link
 //   release_probe inspect <exe>         version strings, icon sizes, manifest
 //   release_probe start <exe>           starts Vellora, waits for its mirror
@@ -72,8 +68,9 @@ struct Child {
   DWORD pid = 0;
 };
 
-// A primary copy of this process's linked token: the limited half of an
-// administrator's split token.
+// --limited: a primary copy of this process's linked token, the limited half
+// of an administrator's split token, as a standard user's desktop runs
+// programs (Wine runs every process elevated).
 HANDLE LimitedToken() {
   Handle own, linked;
   TOKEN_LINKED_TOKEN link{};

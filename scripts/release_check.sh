@@ -245,8 +245,6 @@ gone() {
 reg_value() { wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$2 *REG_[A-Z_]* *//p"; }
 
 temp_dir=$(winepath -u "$(win_env TEMP)" 2>/dev/null)
-temp_before=$(ls -A "$temp_dir")
-temp_new() { comm -13 <(echo "$temp_before") <(ls -A "$temp_dir") | tr '\n' ' '; }
 if [ -z "$local_appdata" ] || [ -z "$appdata" ] || [ -z "$install_dir" ] || [ -z "$shortcut" ]; then
   log "cannot find the user's folders in the Wine prefix"
   exit 1
@@ -262,7 +260,9 @@ fi
 saved_settings=$export_file
 wine reg delete "$settings_key" /f >/dev/null 2>&1 || true
 wine reg delete "$uninstall_key" /f >/dev/null 2>&1 || true
-rm -rf "$install_dir" "$shortcut"
+rm -rf "$install_dir" "$shortcut" "$temp_dir/Vellora-uninstall.exe"
+temp_before=$(ls -A "$temp_dir")
+temp_new() { comm -13 <(echo "$temp_before") <(ls -A "$temp_dir") | tr '\n' ' '; }
 
 # --- the portable zip
 echo "-- portable zip: $(basename "$zip_file")"

@@ -156,15 +156,14 @@ def reg_query(key, names):  # by reg.exe, which Windows and Wine both have
     return tuple(rows.get(name, "") for name in names)
 
 
-def elevated():  # as the installer decides whether it may start Vellora
+def elevated():  # TokenElevationTypeFull, as the installer asks; Wine gives every process one
     if not WINDOWS:
-        return True  # Wine gives every process an administrator's full token
-    import ctypes
-    token, kind, size = ctypes.c_void_p(), ctypes.c_int(), ctypes.c_ulong()
-    advapi = ctypes.windll.advapi32
-    return bool(advapi.OpenProcessToken(ctypes.c_void_p(-1), 8, ctypes.byref(token))
-                and advapi.GetTokenInformation(token, 18, ctypes.byref(kind), 4, ctypes.byref(size))
-                and kind.value == 2)  # TokenElevationType: TokenElevationTypeFull
+        return True
+    from ctypes import byref, c_int, c_void_p, windll
+    token, kind, advapi = c_void_p(), c_int(), windll.advapi32
+    return bool(advapi.OpenProcessToken(c_void_p(-1), 8, byref(token))
+                and advapi.GetTokenInformation(token, 18, byref(kind), 4, byref(c_int()))
+                and kind.value == 2)
 
 
 def place(new=None):  # the mirror's stored place, after storing `new`
