@@ -276,8 +276,10 @@ Var AskedCount
 
 ; Exec gives the program this process's token: started by an elevated setup,
 ; Vellora would run elevated, where no ordinary setup could close it again.
-; Windows offers no documented way to start a program as the signed-in user
-; from an elevated process; so it is not started then, and the user is told.
+; Starting it through Explorer as the desktop's user instead needs Explorer
+; running as the shell, and may start another account's program than the one
+; this install was for (an administrator's password typed by a standard
+; user); so it is not started then, and the user is told.
 Function StartVellora
   ${If} $Elevated = 1
     DetailPrint "$(NotStarted)"
@@ -299,6 +301,9 @@ Function FinishShow
     SendMessage $mui.FinishPage.Run ${BM_SETCHECK} ${BST_UNCHECKED} 0
     SendMessage $mui.FinishPage.Run ${WM_SETTEXT} 0 "STR:$(NotStartedRun)"
     EnableWindow $mui.FinishPage.Run 0
+    ; The box had the focus: Enter goes to Finish again.
+    GetDlgItem $0 $HWNDPARENT 1
+    SendMessage $HWNDPARENT ${WM_NEXTDLGCTL} $0 1
   ${EndIf}
 FunctionEnd
 
