@@ -148,6 +148,12 @@ def write(args):
             "Platform": ["Windows.Desktop"],
             "MinimumOSVersion": MINIMUM_OS,
             "ReleaseDate": date,
+            # Both installers are per user: an elevated winget refuses them
+            # instead of installing into the administrator's profile and
+            # starting Vellora elevated. At the top, which both installers
+            # inherit: set on an installer, it was reported ignored
+            # (microsoft/winget-cli#4516).
+            "ElevationRequirement": "elevationProhibited",
             "Installers": [
                 {
                     "Architecture": "x64",

@@ -2,7 +2,8 @@
 // program. Each command prints what it found as "name=value" lines and ends
 // with exit code 0 when it could find out, 1 when it could not.
 //
-//   release_probe run <exe> [args...]   runs <exe> and waits for it and every
+//   release_probe run [--limited] <exe> [args...]
+//                                       runs <exe> and waits for it and every
 //                                       process it starts (the uninstaller
 //                                       hands over to a copy of itself);
 //                                       exit_code= the first process's code
@@ -11,9 +12,12 @@
 //   release_probe start <exe>           starts Vellora, waits for its mirror
 //                                       window, closes it as a user would and
 //                                       reports its exit code
-//   release_probe watch [<exe> <x> <y>] starts Vellora and moves its mirror, or
+//   release_probe watch [--limited] [<exe> <x> <y>]
+//                                       starts Vellora and moves its mirror, or
 //                                       finds the running one by its class;
-//                                       rect=, running=yes, then exit_code=
+//                                       rect=, elevation= (its token: full,
+//                                       limited or default), running=yes, then
+//                                       exit_code=
 #include <windows.h>
 
 #include <objbase.h>
@@ -64,14 +68,49 @@ struct Child {
   DWORD pid = 0;
 };
 
-bool Launch(const std::vector<std::wstring>& argv, Child& child, HANDLE job = nullptr) {
+// --limited: a primary copy of this process's linked token, the limited half
+// of an administrator's split token, as a standard user's desktop runs
+// programs (Wine runs every process elevated).
+HANDLE LimitedToken() {
+  Handle own, linked;
+  TOKEN_LINKED_TOKEN link{};
+  DWORD size = 0;
+  HANDLE primary = nullptr;
+  if (::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &own.h) &&
+      ::GetTokenInformation(own.h, TokenLinkedToken, &link, sizeof link, &size)) {
+    linked.h = link.LinkedToken;
+    ::DuplicateTokenEx(linked.h, TOKEN_ALL_ACCESS, nullptr, SecurityImpersonation, TokenPrimary,
+                       &primary);
+  }
+  return primary;
+}
+
+const wchar_t* Elevation(HANDLE process) {
+  Handle token;
+  TOKEN_ELEVATION_TYPE type{};
+  DWORD size = 0;
+  if (!::OpenProcessToken(process, TOKEN_QUERY, &token.h) ||
+      !::GetTokenInformation(token.h, TokenElevationType, &type, sizeof type, &size))
+    return L"unknown";
+  return type == TokenElevationTypeFull      ? L"full"
+         : type == TokenElevationTypeLimited ? L"limited"
+                                             : L"default";
+}
+
+bool Launch(const std::vector<std::wstring>& argv, Child& child, HANDLE job = nullptr,
+            bool limited = false) {
   std::wstring cmd;
   for (const auto& a : argv) cmd += (cmd.empty() ? L"" : L" ") + Quote(a);
   STARTUPINFOW si{};
   si.cb = sizeof si;
   PROCESS_INFORMATION pi{};
-  if (!::CreateProcessW(argv[0].c_str(), cmd.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED,
-                        nullptr, nullptr, &si, &pi)) {
+  Handle token(limited ? LimitedToken() : nullptr);
+  if (limited && !token.h)
+    return std::wprintf(L"error=no limited token (error %lu)\n", ::GetLastError()), false;
+  if (!(limited ? ::CreateProcessAsUserW(token.h, argv[0].c_str(), cmd.data(), nullptr, nullptr,
+                                         FALSE, CREATE_SUSPENDED, nullptr, nullptr, &si, &pi)
+                : ::CreateProcessW(argv[0].c_str(), cmd.data(), nullptr, nullptr, FALSE,
+                                   CREATE_SUSPENDED, nullptr, nullptr, &si, &pi))) {
     std::wprintf(L"error=cannot start %ls (error %lu)\n", argv[0].c_str(), ::GetLastError());
     return false;
   }
@@ -116,11 +155,11 @@ bool OwnProcessesLeft(HANDLE job) {
   return false;
 }
 
-int Run(const std::vector<std::wstring>& argv) {
+int Run(const std::vector<std::wstring>& argv, bool limited) {
   Handle job(::CreateJobObjectW(nullptr, nullptr));
   if (!job.h) return std::wprintf(L"error=no job object\n"), 1;
   Child child;
-  if (!Launch(argv, child, job.h)) return 1;
+  if (!Launch(argv, child, job.h, limited)) return 1;
   const DWORD kTimeoutMs = 60000;
   if (::WaitForSingleObject(child.process.h, kTimeoutMs) != WAIT_OBJECT_0)
     return std::wprintf(L"error=%ls did not end\n", argv[0].c_str()), 1;
@@ -247,10 +286,11 @@ int Start(const std::wstring& exe) {
   return 0;
 }
 
-int Watch(const std::vector<std::wstring>& args) {
+int Watch(const std::vector<std::wstring>& args, bool limited) {
   Child child;
   HWND w = nullptr;
-  if (!args.empty() && Launch({args[0]}, child) && (w = FindMirror(child.pid, 15000)))
+  if (!args.empty() && Launch({args[0]}, child, nullptr, limited) &&
+      (w = FindMirror(child.pid, 15000)))
     ::SetWindowPos(w, nullptr, std::stoi(args[1]), std::stoi(args[2]), 0, 0,
                    SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   for (int i = 0; args.empty() && i < 100 && !(w = ::FindWindowW(kMirrorClass, nullptr)); ++i)
@@ -259,7 +299,8 @@ int Watch(const std::vector<std::wstring>& args) {
     child.process.h = ::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, 0, child.pid);
   RECT r{};
   if (!child.process.h || !::GetWindowRect(w, &r)) return std::wprintf(L"error=no mirror\n"), 1;
-  std::wprintf(L"rect=%ld,%ld,%ld,%ld\nrunning=yes\n", r.left, r.top, r.right, r.bottom);
+  std::wprintf(L"rect=%ld,%ld,%ld,%ld\nelevation=%ls\nrunning=yes\n", r.left, r.top, r.right,
+               r.bottom, Elevation(child.process.h));
   std::fflush(stdout);
   DWORD code = 0;
   if (::WaitForSingleObject(child.process.h, 30000) != WAIT_OBJECT_0 ||
@@ -271,10 +312,12 @@ int Watch(const std::vector<std::wstring>& args) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  const std::vector<std::wstring> args(argv + 1, argv + argc);
+  std::vector<std::wstring> args(argv + 1, argv + argc);
+  const bool limited = args.size() >= 2 && args[1] == L"--limited";
+  if (limited) args.erase(args.begin() + 1);
   int result = 2;
   if (args.size() >= 2 && args[0] == L"run")
-    result = Run({args.begin() + 1, args.end()});
+    result = Run({args.begin() + 1, args.end()}, limited);
   else if (args.size() == 2 && args[0] == L"shortcut")
     result = Shortcut(args[1]);
   else if (args.size() == 2 && args[0] == L"inspect")
@@ -282,7 +325,7 @@ int wmain(int argc, wchar_t** argv) {
   else if (args.size() == 2 && args[0] == L"start")
     result = Start(args[1]);
   else if ((args.size() == 1 || args.size() == 4) && args[0] == L"watch")
-    result = Watch({args.begin() + 1, args.end()});
+    result = Watch({args.begin() + 1, args.end()}, limited);
   else
     std::fwprintf(stderr, L"usage: release_probe run|shortcut|inspect|start|watch ...\n");
   std::fflush(stdout);

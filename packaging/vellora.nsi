@@ -9,9 +9,12 @@
 ;   uninstall.exe /S _?=<folder>                  uninstall, keeping the settings
 ;   uninstall.exe /S /REMOVESETTINGS _?=<folder>  uninstall and remove the settings
 ; Both first close every running Vellora of the session (it saves its place and
-; ends); the installer then starts the new one again. A copy that does not end
-; within about 10 s makes them change nothing and end with exit code 32
-; (EXIT_IN_USE below). With _?= the uninstaller works in place, so its exit
+; ends); the installer then starts the new one again, unless it runs elevated
+; (an administrator's full token), as Vellora never should. A copy that does
+; not end within about 10 s, or that cannot even be asked (one running with
+; higher rights than the installer), makes them change nothing and end with
+; exit code 32 (EXIT_IN_USE below). A file that cannot be written fails the
+; install with NSIS's 2. With _?= the uninstaller works in place, so its exit
 ; code is the true one; without it NSIS hands over to a copy of itself in TEMP
 ; and ends at once with 0.
 
@@ -53,6 +56,14 @@ Target amd64-unicode
 !define EXIT_IN_USE 32
 ; How long a running Vellora gets to save and end, in quarter seconds.
 !define CLOSE_ROUNDS 40
+; The in-place uninstaller's copy in TEMP, which removes the install folder
+; once the uninstaller has ended. Nothing can remove a running program's own
+; file, and Windows keeps delete-at-restart for administrators: the name is
+; fixed, and the next install or uninstall removes the copy left last time.
+!define TEMP_COPY "Vellora-uninstall.exe"
+; Windows' access rights, as the System plug-in's calls take them.
+!define SYNCHRONIZE 0x00100000
+!define TOKEN_QUERY 0x0008
 
 !include "MUI2.nsh"
 !include "FileFunc.nsh"
@@ -66,6 +77,9 @@ InstallDir "$LOCALAPPDATA\Programs\${PRODUCT}"
 ; An update goes where the last install went.
 InstallDirRegKey HKCU "${UNINSTALL_KEY}" "InstallLocation"
 SetCompressor /SOLID lzma
+; A file that cannot be written fails the install instead of being skipped in
+; silence, which would leave the old program in place behind exit code 0.
+AllowSkipFiles off
 ; Files keep no time of their own: the installer is the same bytes whenever it
 ; is made from the same commit, and installed files get the time of install.
 SetDateSave off
@@ -85,6 +99,7 @@ ShowUninstDetails nevershow
 !insertmacro MUI_PAGE_LICENSE "${STAGE}\LICENSE.txt"
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
+!define MUI_PAGE_CUSTOMFUNCTION_SHOW FinishShow
 !insertmacro MUI_PAGE_FINISH
 
 !insertmacro MUI_UNPAGE_CONFIRM
@@ -105,6 +120,12 @@ LangString UnSettingsDesc ${LANG_ENGLISH} "Your settings and the mirror's last p
 LangString UnSettingsDesc ${LANG_JAPANESE} "設定と、ミラーの最後の位置です。あとで再びインストールするときのために残すには、チェックを外したままにしてください。"
 LangString Running ${LANG_ENGLISH} "Vellora is running and did not close when asked. Close it (right-click it and choose Exit), then choose Retry."
 LangString Running ${LANG_JAPANESE} "Vellora が実行中で、終了の求めに応じませんでした。右クリックして [終了] を選んで Vellora を終了してから、[再試行] を選んでください。"
+LangString RunningAbove ${LANG_ENGLISH} "Vellora is running with higher rights than this setup (it was started as administrator), so it cannot be asked to close. Close it (right-click it and choose Exit), then choose Retry."
+LangString RunningAbove ${LANG_JAPANESE} "Vellora がこのセットアップより高い権限 (管理者) で実行されているため、終了を求めることができません。右クリックして [終了] を選んで Vellora を終了してから、[再試行] を選んでください。"
+LangString NotStarted ${LANG_ENGLISH} "Vellora was not started again: this setup runs as administrator, and Vellora should not. Start it from the Start menu."
+LangString NotStarted ${LANG_JAPANESE} "このセットアップは管理者として実行されているため、Vellora を再び起動しませんでした (Vellora は管理者として実行するものではありません)。スタート メニューから起動してください。"
+LangString NotStartedRun ${LANG_ENGLISH} "Not started: this setup runs as administrator"
+LangString NotStartedRun ${LANG_JAPANESE} "管理者として実行中のため起動しません"
 
 VIProductVersion "${VERSION}.0"
 VIFileVersion "${VERSION}.0"
@@ -118,6 +139,13 @@ VIAddVersionKey /LANG=${LANG_ENGLISH} "LegalCopyright" "Copyright (C) 2026 ${MAK
 ; Whether a Vellora was running (and was closed): the installer starts the
 ; new one again.
 Var WasRunning
+; 1 when this process holds an administrator's full token (run as
+; administrator, or by an elevated winget): what it starts would be elevated.
+Var Elevated
+; Handles of the processes asked to close, in memory from System::Alloc
+; (at most 64, as WaitForMultipleObjects takes), and their count.
+Var Asked
+Var AskedCount
 
 ; Closes every running Vellora of the session as its Exit does (the window is
 ; asked to close; the program saves its place and settings and ends), and
@@ -126,9 +154,40 @@ Var WasRunning
 ; install or uninstall with EXIT_IN_USE: interactive users may close it
 ; themselves and retry; silent runs fail.
 !macro CLOSE_RUNNING un
+  ; Posts WM_CLOSE to the window $0 and keeps a handle of its process, to wait
+  ; for its end. $5 is 1 when the window is there but cannot be posted to: one
+  ; of higher integrity than this process (UIPI), which nothing here can close.
+  Function ${un}AskToClose
+    StrCpy $WasRunning 1
+    System::Call "user32::PostMessageW(p r0, i ${WM_CLOSE}, p 0, p 0) i .r5"
+    ${If} $5 = 0
+      ; Failed: a window that has just gone is fine, one still there is not.
+      System::Call "user32::IsWindow(p r0) i .r5"
+      ${If} $5 <> 0
+        StrCpy $5 1
+      ${EndIf}
+      Return
+    ${EndIf}
+    StrCpy $5 0
+    ${If} $AskedCount >= 64
+      Return
+    ${EndIf}
+    System::Call "user32::GetWindowThreadProcessId(p r0, *i .r6)"
+    System::Call "kernel32::OpenProcess(i ${SYNCHRONIZE}, i 0, i r6) p .r7"
+    ${If} $7 P<> 0
+      IntOp $6 $AskedCount * 8
+      IntPtrOp $6 $Asked + $6
+      System::Call "*$6(p r7)"
+      IntOp $AskedCount $AskedCount + 1
+    ${EndIf}
+  FunctionEnd
+
   Function ${un}CloseRunning
     StrCpy $WasRunning 0
     retry:
+    System::Alloc 512
+    Pop $Asked
+    StrCpy $AskedCount 0
     StrCpy $1 0
     ${Do}
       ; Asked again once a second: a copy started meanwhile is asked too.
@@ -137,8 +196,10 @@ Var WasRunning
       ${If} $2 = 0
         FindWindow $0 "${MIRROR_CLASS}" "" 0 0
         ${DoWhile} $0 <> 0
-          StrCpy $WasRunning 1
-          System::Call "user32::PostMessageW(p r0, i ${WM_CLOSE}, p 0, p 0)"
+          Call ${un}AskToClose
+          ${If} $5 = 1
+            Goto above
+          ${EndIf}
           FindWindow $0 "${MIRROR_CLASS}" "" 0 $0
         ${Loop}
         ; Releases up to 1.0.3 named the class "Vellora:" and an address: a
@@ -148,22 +209,34 @@ Var WasRunning
           System::Call "user32::GetClassNameW(p r0, w .r4, i 64)"
           StrCpy $4 $4 8
           ${If} $4 == "Vellora:"
-            StrCpy $WasRunning 1
-            System::Call "user32::PostMessageW(p r0, i ${WM_CLOSE}, p 0, p 0)"
+            Call ${un}AskToClose
+            ${If} $5 = 1
+              Goto above
+            ${EndIf}
           ${EndIf}
           FindWindow $0 "" "${PRODUCT}" 0 $0
         ${Loop}
       ${EndIf}
+      ; Done when no window is left, every process asked has ended (a
+      ; portable copy elsewhere saves its settings as it ends), and no
+      ; other program runs the installed exe: a running exe cannot be opened
+      ; for writing.
       FindWindow $0 "${MIRROR_CLASS}"
+      StrCpy $3 0
+      ${If} $AskedCount > 0
+        System::Call "kernel32::WaitForMultipleObjects(i $AskedCount, p $Asked, i 1, i 0) i .r3"
+      ${EndIf}
       ${If} $0 = 0
-        ${IfNot} ${FileExists} "$INSTDIR\${EXE}"
-          Return
-        ${EndIf}
-        ; A running exe cannot be opened for writing.
+      ${AndIf} $3 = 0
         ClearErrors
-        FileOpen $3 "$INSTDIR\${EXE}" a
+        ${If} ${FileExists} "$INSTDIR\${EXE}"
+          FileOpen $3 "$INSTDIR\${EXE}" a
+          ${IfNot} ${Errors}
+            FileClose $3
+          ${EndIf}
+        ${EndIf}
         ${IfNot} ${Errors}
-          FileClose $3
+          Call ${un}ForgetAsked
           Return
         ${EndIf}
       ${EndIf}
@@ -173,18 +246,81 @@ Var WasRunning
       ${EndIf}
       Sleep 250
     ${Loop}
+    Call ${un}ForgetAsked
     MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "$(Running)" /SD IDCANCEL IDRETRY retry
     SetErrorLevel ${EXIT_IN_USE}
     Abort
+    above:
+    Call ${un}ForgetAsked
+    MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "$(RunningAbove)" /SD IDCANCEL IDRETRY retry
+    SetErrorLevel ${EXIT_IN_USE}
+    Abort
+  FunctionEnd
+
+  Function ${un}ForgetAsked
+    ${DoWhile} $AskedCount > 0
+      IntOp $AskedCount $AskedCount - 1
+      IntOp $6 $AskedCount * 8
+      IntPtrOp $6 $Asked + $6
+      System::Call "*$6(p .r7)"
+      System::Call "kernel32::CloseHandle(p r7)"
+    ${Loop}
+    ${If} $Asked P<> 0
+      System::Free $Asked
+      StrCpy $Asked 0
+    ${EndIf}
   FunctionEnd
 !macroend
 !insertmacro CLOSE_RUNNING ""
 !insertmacro CLOSE_RUNNING "un."
 
+; Exec gives the program this process's token: started by an elevated setup,
+; Vellora would run elevated, where no ordinary setup could close it again.
+; Starting it through Explorer as the desktop's user instead needs Explorer
+; running as the shell, and may start another account's program than the one
+; this install was for (an administrator's password typed by a standard
+; user); so it is not started then, and the user is told.
+Function StartVellora
+  ${If} $Elevated = 1
+    DetailPrint "$(NotStarted)"
+  ${Else}
+    Exec '"$INSTDIR\${EXE}"'
+  ${EndIf}
+FunctionEnd
+
 ; The finish page's "Run Vellora", unless the one that ran is back already.
 Function StartUnlessRestarted
   ${If} $WasRunning = 0
-    Exec '"$INSTDIR\${EXE}"'
+    Call StartVellora
+  ${EndIf}
+FunctionEnd
+
+; Elevated, the finish page offers no start, and says why.
+Function FinishShow
+  ${If} $Elevated = 1
+    SendMessage $mui.FinishPage.Run ${BM_SETCHECK} ${BST_UNCHECKED} 0
+    SendMessage $mui.FinishPage.Run ${WM_SETTEXT} 0 "STR:$(NotStartedRun)"
+    EnableWindow $mui.FinishPage.Run 0
+    ; The box had the focus: Enter goes to Finish again.
+    GetDlgItem $0 $HWNDPARENT 1
+    SendMessage $HWNDPARENT ${WM_NEXTDLGCTL} $0 1
+  ${EndIf}
+FunctionEnd
+
+Function .onInit
+  ; TokenElevationType (18) is TokenElevationTypeFull (2) only for the
+  ; elevated half of an administrator's split token: without UAC, or for a
+  ; standard user, it is the same token the desktop gives its programs.
+  StrCpy $Elevated 0
+  System::Call "kernel32::GetCurrentProcess() p .r0"
+  System::Call "advapi32::OpenProcessToken(p r0, i ${TOKEN_QUERY}, *p .r1) i .r2"
+  ${If} $2 <> 0
+    System::Call "advapi32::GetTokenInformation(p r1, i 18, *i .r3, i 4, *i .r4) i .r2"
+    ${If} $2 <> 0
+    ${AndIf} $3 = 2
+      StrCpy $Elevated 1
+    ${EndIf}
+    System::Call "kernel32::CloseHandle(p r1)"
   ${EndIf}
 FunctionEnd
 
@@ -206,6 +342,7 @@ FunctionEnd
 
 Section "-Program"
   Call CloseRunning
+  Delete "$TEMP\${TEMP_COPY}"
   SetOutPath "$INSTDIR"
   File "${STAGE}\${EXE}"
   File "${STAGE}\README.txt"
@@ -220,10 +357,12 @@ Section "-Program"
   WriteRegStr HKCU "${UNINSTALL_KEY}" "Publisher" "${MAKER}"
   WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayIcon" '"$INSTDIR\${EXE}",0'
   WriteRegStr HKCU "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
-  WriteRegStr HKCU "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
   ; In place (_?=), so that whoever runs it (winget) waits for the uninstall
-  ; itself and gets its true exit code. Rewritten over older installs, which
-  ; registered the form that hands over and ends at once with 0.
+  ; itself and gets its true exit code, and so that NSIS's own copy is not left
+  ; in TEMP: the uninstaller's own copy with its fixed name is removed next
+  ; time. Rewritten over older installs, which registered the form that hands
+  ; over and ends at once with 0.
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe" _?=$INSTDIR'
   WriteRegStr HKCU "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S _?=$INSTDIR'
   WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoModify" 1
   WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoRepair" 1
@@ -232,7 +371,7 @@ Section "-Program"
 
   ; The mirror that was closed comes back; it restores its own place.
   ${If} $WasRunning = 1
-    Exec '"$INSTDIR\${EXE}"'
+    Call StartVellora
   ${EndIf}
 SectionEnd
 
@@ -257,10 +396,10 @@ Section "!un.$(UnProgram)" UnSecProgram
     ; Run in place, this process holds its own file: a copy of it in TEMP
     ; removes that and the folder once this one has ended. It is started
     ; outside the folder, which it could not remove otherwise.
-    GetTempFileName $0
-    CopyFiles /SILENT "$EXEPATH" "$0"
+    Delete "$TEMP\${TEMP_COPY}"
+    CopyFiles /SILENT "$EXEPATH" "$TEMP\${TEMP_COPY}"
     SetOutPath "$TEMP"
-    Exec '"$0" /S /REMOVEUNINSTALLER _?=$INSTDIR'
+    Exec '"$TEMP\${TEMP_COPY}" /S /REMOVEUNINSTALLER _?=$INSTDIR'
   ${Else}
     Call un.RemoveUninstaller
   ${EndIf}
@@ -278,10 +417,8 @@ Function un.onInit
   ClearErrors
   ${GetOptions} $0 "/REMOVEUNINSTALLER" $1
   ${IfNot} ${Errors}
+    ; This copy itself stays until the next install or uninstall.
     Call un.RemoveUninstaller
-    ; This copy itself goes at the next restart where Windows lets it, as
-    ; NSIS's own copy of an uninstaller does.
-    Delete /REBOOTOK "$EXEPATH"
     Quit
   ${EndIf}
   ClearErrors

@@ -90,6 +90,23 @@ imports=$(x86_64-w64-mingw32-objdump -p "$built_exe") || true
 for call in SetDefaultDllDirectories RegisterApplicationRestart; do
   check "vellora.exe calls $call" grep -qw "$call" <<<"$imports"
 done
+# Windows 10 and 11 load only these from the system folder whatever the exe's
+# folder holds: the KnownDLLs (HKLM\SYSTEM\CurrentControlSet\Control\Session
+# Manager\KnownDLLs), ntdll and the API sets, which the loader maps itself, and
+# comctl32, bound side by side through the manifest. Any other import is looked
+# for beside the exe first, before any of its code runs.
+known_dlls=" advapi32 clbcatq combase comdlg32 coml2 difxapi gdi32 gdiplus imagehlp imm32 kernel32
+  msctf msvcrt normaliz nsi ole32 oleaut32 psapi rpcrt4 sechost setupapi shcore shell32 shlwapi user32
+  wldap32 ws2_32 ntdll comctl32 "
+imports_known() { # what, exe
+  local dll others=
+  for dll in $(x86_64-w64-mingw32-objdump -p "$2" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr A-Z a-z); do
+    [[ $known_dlls == *[[:space:]]${dll%.dll}[[:space:]]* || $dll == api-ms-win-* ]] || others+=" $dll"
+  done
+  check "$1 imports only KnownDLLs and comctl32${others:+; not:$others}" test -z "$others"
+}
+imports_known vellora.exe "$built_exe"
+imports_known "the installer" "$setup"
 
 # --- the same bytes from a second build
 echo "-- checksums and a second build"
@@ -227,6 +244,7 @@ gone() {
 }
 reg_value() { wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$2 *REG_[A-Z_]* *//p"; }
 
+temp_dir=$(winepath -u "$(win_env TEMP)" 2>/dev/null)
 if [ -z "$local_appdata" ] || [ -z "$appdata" ] || [ -z "$install_dir" ] || [ -z "$shortcut" ]; then
   log "cannot find the user's folders in the Wine prefix"
   exit 1
@@ -242,7 +260,9 @@ fi
 saved_settings=$export_file
 wine reg delete "$settings_key" /f >/dev/null 2>&1 || true
 wine reg delete "$uninstall_key" /f >/dev/null 2>&1 || true
-rm -rf "$install_dir" "$shortcut"
+rm -rf "$install_dir" "$shortcut" "$temp_dir/Vellora-uninstall.exe"
+temp_before=$(ls -A "$temp_dir")
+temp_new() { comm -13 <(echo "$temp_before") <(ls -A "$temp_dir") | tr '\n' ' '; }
 
 # --- the portable zip
 echo "-- portable zip: $(basename "$zip_file")"
@@ -282,7 +302,7 @@ install_silently() { # installer, exe
     = "Vellora|$version|Korvane"
   check "uninstall entry: its uninstaller, silent form and install folder" test \
     "$(reg_value "$uninstall_key" UninstallString)|$(reg_value "$uninstall_key" QuietUninstallString)|$(reg_value "$uninstall_key" InstallLocation)" \
-    = "\"$install_win\\uninstall.exe\"|\"$install_win\\uninstall.exe\" /S _?=$install_win|$install_win"
+    = "\"$install_win\\uninstall.exe\" _?=$install_win|\"$install_win\\uninstall.exe\" /S _?=$install_win|$install_win"
 }
 
 # The installed program starts, shows its window and ends.
@@ -307,6 +327,7 @@ uninstall_silently() { # switches...
 # --- silent install
 echo "-- silent install: $setup_name /S"
 install_silently "$setup" "$built_exe"
+imports_known "the installed uninstall.exe" "$install_dir/uninstall.exe"
 
 echo "-- start the installed vellora.exe"
 start_installed
@@ -321,10 +342,10 @@ beside() { # probe arguments: runs it beside the next step; $beside is what it s
   done
 }
 stored_place() { for v in Left Top Right Bottom; do printf ,%d "$(reg_value "$settings_key\\Setting\\Window" $v)"; done; }
-echo "-- $setup_name /S over the running vellora.exe, its mirror moved"
-beside watch "$install_win\\vellora.exe" 345 234
+echo "-- $setup_name /S over the running vellora.exe, its mirror moved, both as a standard user"
+beside watch --limited "$install_win\\vellora.exe" 345 234
 moved=,$(value rect "$beside")
-result=$(probe run "$(winepath -w "$setup")" /S)
+result=$(probe run --limited "$(winepath -w "$setup")" /S)
 wait "$beside_pid" || true
 check "the installer ends with exit code 0, the copy with 0 after it stored its new place ${moved#,}" \
   test "$(value exit_code "$result")|$(value exit_code "$(tr -d '\r' <"$out/beside.txt")")|$(stored_place)" = "0|0|$moved"
@@ -334,12 +355,29 @@ beside watch
 exe=${quiet#\"} && exe=${exe%%\"*} && read -ra switches <<<"${quiet#\""$exe"\" }"
 result=$(probe run "$exe" "${switches[@]}")
 wait "$beside_pid" || true
-check "that copy ran at that place; the uninstaller ends with exit code 0, and the copy with 0" \
-  test ",$(value rect "$beside")|$(value exit_code "$result")|$(value exit_code "$(tr -d '\r' <"$out/beside.txt")")" = "$moved|0|0"
+check "that copy ran at that place, limited; the uninstaller ends with exit code 0, and the copy with 0" \
+  test ",$(value rect "$beside")|$(value elevation "$beside")|$(value exit_code "$result")|$(value exit_code "$(tr -d '\r' <"$out/beside.txt")")" = "$moved|limited|0|0"
 check "the install folder, the shortcut and the entry are gone" bash -c \
   "for _ in \$(seq 50); do [ -e '$install_dir' ] || break; sleep 0.2; done
    [ ! -e '$install_dir' -a ! -e '$shortcut' ] && ! wine reg query '$uninstall_key' >/dev/null 2>&1"
+check "%TEMP% holds nothing new but the uninstaller's copy, Vellora-uninstall.exe (new: $(temp_new))" \
+  test -z "$(temp_new | sed 's/Vellora-uninstall.exe //')"
 rm -f "$out/beside.txt" "$out/probe.txt"
+result=$(probe run "$(winepath -w "$setup")" /S)
+check "installed again, with exit code 0; %TEMP% holds nothing new ($(temp_new))" \
+  test "$(value exit_code "$result")|$(temp_new)" = "0|"
+echo "-- $setup_name /S elevated, as from an administrator's prompt, over a running copy"
+beside watch --limited "$install_win\\vellora.exe" 345 234
+result=$(probe run "$(winepath -w "$setup")" /S)
+wait "$beside_pid" || true
+restarted=$(probe watch)
+check "exit code 0, the copy's 0, and no Vellora started again ($(value error "$restarted")$(value elevation "$restarted"))" test \
+  "$(value exit_code "$result")|$(value exit_code "$(tr -d '\r' <"$out/beside.txt")")|$(value running "$restarted")" = "0|0|"
+rm "$install_dir/README.txt" && mkdir "$install_dir/README.txt"
+result=$(probe run "$(winepath -w "$setup")" /S)
+check "a file it cannot write (README.txt made a folder) fails the install: exit code $(value exit_code "$result")" \
+  test "$(value exit_code "$result")" -ne 0
+rmdir "$install_dir/README.txt"
 result=$(probe run "$(winepath -w "$setup")" /S)
 check "installed again, with exit code 0" test "$(value exit_code "$result")" = 0
 
