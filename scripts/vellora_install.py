@@ -211,7 +211,8 @@ def upgrade_over_running_copy(setup, probe=None, limited=False):
         try:
             old = copy.wait(15)
         except subprocess.TimeoutExpired:  # a running copy keeps the uninstaller out
-            old = copy.kill()
+            old = None
+            copy.kill()
             copy.wait()
     check(str(code) == "0" and str(old) == "0" and place() == at,
           f"/S {'as a standard user ' if limited else ''}over it, as winget upgrades: exit code "
@@ -234,7 +235,8 @@ def upgrade_over_running_copy(setup, probe=None, limited=False):
     args = split_command_line(quiet)
     if probe:
         code = probe.run(*args) if quiet else None
-        again = probe.ended(copy) if "running" in again else {}
+        ended = probe.ended(copy)
+        again = ended if "running" in again else {}
     else:  # as winget runs it; wine takes the arguments one by one
         code = run(quiet if WINDOWS else args, 120) if quiet else None
     folder, link = host_path(folder_w), shortcut()
