@@ -144,8 +144,8 @@ class Probe:
     Windows sees them. Its output goes through a file: a Vellora that an
     installer starts again inherits the probe's handles under Wine."""
 
-    def __init__(self, exe, folder):
-        self.exe, self.folder = exe, folder
+    def __init__(self, exe):
+        self.exe, self.folder = exe, os.path.dirname(os.path.abspath(exe))
 
     def start(self, *args):  # runs beside the next step
         out = tempfile.NamedTemporaryFile("w+b", dir=self.folder, suffix=".txt", delete=False)
@@ -257,10 +257,7 @@ def main(argv):
         return 0
     if len(argv) < 2 or argv[0] != "upgrade":
         sys.exit(__doc__)
-    probe = None
-    if "--probe" in argv:
-        exe = argv[argv.index("--probe") + 1]
-        probe = Probe(exe, os.path.dirname(os.path.abspath(exe)))
+    probe = Probe(argv[argv.index("--probe") + 1]) if "--probe" in argv else None
     upgrade_over_running_copy(argv[1], probe, "--limited" in argv)
     return 1 if results["failed"] else 0
 
