@@ -52,8 +52,9 @@ struct Handle {
 
 std::wstring Quote(const std::wstring& arg) {
   if (!arg.empty() && arg.find_first_of(L" \t\"") == std::wstring::npos) return arg;
-  // An uninstaller's _?=<folder> takes the rest of the line as it stands.
-  if (arg.rfind(L"_?=", 0) == 0) return arg;
+  // An uninstaller's _?=<folder> and an installer's /D=<folder> take the rest
+  // of the line as it stands.
+  if (arg.rfind(L"_?=", 0) == 0 || arg.rfind(L"/D=", 0) == 0) return arg;
   std::wstring quoted = L"\"";
   for (wchar_t c : arg) {
     if (c == L'"') quoted += L'\\';

@@ -9,8 +9,10 @@
 # artefacts under Wine as a user would: the portable zip's contents, then a
 # silent per-user install (files, Start-menu shortcut, uninstall entry), a
 # start of the installed program until its window shows and a close, an
-# upgrade and the entry's quiet uninstall over a running copy, and silent
-# uninstalls that keep and that remove the settings.
+# upgrade and the entry's quiet uninstall over a running copy (as a standard
+# user, then elevated from a folder with spaces; scripts/vellora_install.py,
+# which the Windows job runs too), and silent uninstalls that keep and that
+# remove the settings.
 # Last, it makes a signed release with a throw-away self-signed certificate
 # (in $VELLORA_BUILD/release-signed, from the same build tree) and checks that
 # every signed file verifies as signed by it and that its installer still
@@ -111,7 +113,7 @@ imports_known "the installer" "$setup"
 # --- the same bytes from a second build
 echo "-- checksums and a second build"
 check "SHA256SUMS matches the zip and the installer" \
-  bash -c "cd '$out' && sha256sum -c SHA256SUMS"
+  bash -c 'cd "$1" && sha256sum -c SHA256SUMS' _ "$out"
 other=${VELLORA_RELEASE_OTHER:-}
 if [ -z "$other" ]; then
   # The sources copied to another folder and built in a tree of another
@@ -155,12 +157,10 @@ fi
 # Kept only to look into a difference.
 [ -z "${again:-}" ] || [ $failed -ne 0 ] || rm -rf "$again"
 
-# --- the package manager manifests
-# Prints each check of packaging/manifests.py as one of ours.
-manifest_checks() { # release folder
+# Prints each check of a Python checker as one of ours.
+checks_of() { # command...
   local output status line before=$failed
-  output=$(/usr/bin/python3 "$VELLORA_ROOT/packaging/manifests.py" check "$1" \
-    --version "$version" --schemas "$schemas" 2>&1) && status=0 || status=$?
+  output=$("$@" 2>&1) && status=0 || status=$?
   while IFS= read -r line; do
     case $line in
       "ok   "*) ok "${line#ok   }" ;;
@@ -168,12 +168,20 @@ manifest_checks() { # release folder
       *) printf '%s\n' "$line" ;;
     esac
   done <<<"$output"
-  [ $status -eq 0 ] || [ $failed -ne $before ] || bad "the manifest check ended with $status"
+  [ $status -eq 0 ] || [ $failed -ne $before ] || bad "$(basename "$2") ended with $status"
 }
-echo "-- winget and Scoop manifests"
-manifest_checks "$out"
 
-own_xvfb=0
+# --- the package manager manifests
+echo "-- winget and Scoop manifests"
+checks_of /usr/bin/python3 "$VELLORA_ROOT/packaging/manifests.py" check "$out" \
+  --version "$version" --schemas "$schemas"
+
+# Vellora's keys, as the Windows job names them too.
+install_py="$VELLORA_ROOT/scripts/vellora_install.py"
+{ read -r settings_key && read -r uninstall_key; } < <(python3 "$install_py" keys) || {
+  log "$install_py names no keys"
+  exit 1
+}
 own_wine=0
 saved_settings=
 key_dir=
@@ -182,24 +190,20 @@ cleanup() {
   [ -z "$key_dir" ] || rm -rf "$key_dir"
   # Put the caller's settings back as they were.
   if [ -n "$saved_settings" ]; then
-    wine reg delete 'HKCU\Software\Korvane\Vellora32' /f >/dev/null 2>&1 || true
+    wine reg delete "$settings_key" /f >/dev/null 2>&1 || true
     if [ -s "$saved_settings" ]; then
       wine reg import "$(winepath -w "$saved_settings")" >/dev/null 2>&1 || true
     fi
     rm -f "$saved_settings"
   fi
-  if [ $own_wine -eq 1 ]; then wineserver -k >/dev/null 2>&1 || true; fi
-  if [ $own_xvfb -eq 1 ]; then
-    kill "$VELLORA_XVFB_PID" 2>/dev/null || true
-    wait "$VELLORA_XVFB_PID" 2>/dev/null || true
-  fi
-  return 0
+  # The caller's Wine server runs on after us.
+  [ $own_wine -eq 1 ] || unset WINEPREFIX
+  stop_all
 }
 trap cleanup EXIT
 
 if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
   start_xvfb
-  own_xvfb=1
 fi
 if [ -z "${WINEPREFIX:-}" ] || [ ! -d "$WINEPREFIX" ]; then
   start_wine
@@ -210,15 +214,10 @@ export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-};winemenubuilder.exe=d"
 export WINEDEBUG=-all
 log "checking the release $version under Wine (prefix $WINEPREFIX, display $DISPLAY)"
 
-# The probe asks Windows what a user's Windows would see.
-probe="$out/release_probe.exe"
-probe_src="$VELLORA_ROOT/packaging/release_probe.cpp"
-if [ ! -f "$probe" ] || [ "$probe_src" -nt "$probe" ] ||
-  [ "$VELLORA_ROOT/tests/common/program.h" -nt "$probe" ]; then
-  x86_64-w64-mingw32-g++-posix -std=c++20 -municode -static -O1 -Wall -Wextra \
-    -DUNICODE -D_UNICODE -DWIN32_LEAN_AND_MEAN -DNOMINMAX -D_WIN32_WINNT=0x0A00 \
-    -I"$VELLORA_ROOT" "$probe_src" -o "$probe" -lole32 -luuid -lversion
-fi
+# The probe asks Windows what a user's Windows would see; a target of the
+# release's build tree, never shipped.
+cmake --build "$VELLORA_BUILD/release/build" --target release_probe >/dev/null
+probe="$VELLORA_BUILD/release/build/packaging/release_probe.exe"
 probe() { # through a file: a Vellora that an installer starts again inherits it under Wine
   wine "$probe" "$@" </dev/null >"$out/probe.txt" 2>/dev/null || true; tr -d '\r' <"$out/probe.txt"; }
 value() { sed -n "s/^$1=//p" <<<"$2" | head -1; }
@@ -230,9 +229,8 @@ install_win="$local_appdata\\Programs\\Vellora"
 install_dir=$(winepath -u "$install_win" 2>/dev/null)
 shortcut_win="$appdata\\Microsoft\\Windows\\Start Menu\\Programs\\Vellora.lnk"
 shortcut=$(winepath -u "$shortcut_win" 2>/dev/null)
-settings_key='HKCU\Software\Korvane\Vellora32'
-uninstall_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Vellora'
 key_exists() { wine reg query "$1" >/dev/null 2>&1; }
+key_missing() { ! key_exists "$1"; }
 # The uninstaller's last step may trail its end by a moment.
 gone() {
   local i
@@ -321,7 +319,7 @@ uninstall_silently() { # switches...
   check "the uninstaller ends with exit code 0" test "$(value exit_code "$result")" = 0
   check "the install folder is gone" gone "$install_dir"
   check "the Start-menu shortcut is gone" test ! -e "$shortcut"
-  check "the uninstall entry is gone" bash -c "! wine reg query '$uninstall_key' >/dev/null 2>&1"
+  check "the uninstall entry is gone" key_missing "$uninstall_key"
 }
 
 # --- silent install
@@ -333,46 +331,25 @@ echo "-- start the installed vellora.exe"
 start_installed
 
 # --- an upgrade and a quiet uninstall over a running copy, as winget runs them
-beside() { # probe arguments: runs it beside the next step; $beside is what it said
-  wine "$probe" "$@" </dev/null >"$out/beside.txt" 2>/dev/null &
-  beside_pid=$!
-  for _ in $(seq 1 100); do
-    beside=$(tr -d '\r' <"$out/beside.txt") && grep -q '^running=yes' <<<"$beside" && return
-    sleep 0.2
-  done
+upgrade() { # vellora_install.py's switches
+  checks_of python3 "$install_py" upgrade "$setup" --probe "$probe" "$@"
 }
-stored_place() { for v in Left Top Right Bottom; do printf ,%d "$(reg_value "$settings_key\\Setting\\Window" $v)"; done; }
-echo "-- $setup_name /S over the running vellora.exe, its mirror moved, both as a standard user"
-beside watch --limited "$install_win\\vellora.exe" 345 234
-moved=,$(value rect "$beside")
-result=$(probe run --limited "$(winepath -w "$setup")" /S)
-wait "$beside_pid" || true
-check "the installer ends with exit code 0, the copy with 0 after it stored its new place ${moved#,}" \
-  test "$(value exit_code "$result")|$(value exit_code "$(tr -d '\r' <"$out/beside.txt")")|$(stored_place)" = "0|0|$moved"
-quiet=$(reg_value "$uninstall_key" QuietUninstallString)
-echo "-- the entry's QuietUninstallString over the Vellora started again: $quiet"
-beside watch
-exe=${quiet#\"} && exe=${exe%%\"*} && read -ra switches <<<"${quiet#\""$exe"\" }"
-result=$(probe run "$exe" "${switches[@]}")
-wait "$beside_pid" || true
-check "that copy ran at that place, limited; the uninstaller ends with exit code 0, and the copy with 0" \
-  test ",$(value rect "$beside")|$(value elevation "$beside")|$(value exit_code "$result")|$(value exit_code "$(tr -d '\r' <"$out/beside.txt")")" = "$moved|limited|0|0"
-check "the install folder, the shortcut and the entry are gone" bash -c \
-  "for _ in \$(seq 50); do [ -e '$install_dir' ] || break; sleep 0.2; done
-   [ ! -e '$install_dir' -a ! -e '$shortcut' ] && ! wine reg query '$uninstall_key' >/dev/null 2>&1"
+echo "-- $setup_name /S over the running vellora.exe, its mirror moved, both as a standard user;"
+echo "   then the entry's QuietUninstallString over the Vellora started again"
+upgrade --limited
 check "%TEMP% holds nothing new but the uninstaller's copy, Vellora-uninstall.exe (new: $(temp_new))" \
   test -z "$(temp_new | sed 's/Vellora-uninstall.exe //')"
-rm -f "$out/beside.txt" "$out/probe.txt"
+rm -f "$out/probe.txt"
+# A folder with spaces, for the quiet uninstall's command line below.
+spaced_win="$local_appdata\\Programs\\Vellora with spaces"
+result=$(probe run "$(winepath -w "$setup")" /S "/D=$spaced_win")
+check "installed again, into $spaced_win, with exit code 0; %TEMP% holds nothing new ($(temp_new))" \
+  test "$(value exit_code "$result")|$(temp_new)|$(reg_value "$uninstall_key" InstallLocation)" = "0||$spaced_win"
+echo "-- $setup_name /S elevated, as from an administrator's prompt, over a running copy;"
+echo "   then the entry's QuietUninstallString"
+upgrade
 result=$(probe run "$(winepath -w "$setup")" /S)
-check "installed again, with exit code 0; %TEMP% holds nothing new ($(temp_new))" \
-  test "$(value exit_code "$result")|$(temp_new)" = "0|"
-echo "-- $setup_name /S elevated, as from an administrator's prompt, over a running copy"
-beside watch --limited "$install_win\\vellora.exe" 345 234
-result=$(probe run "$(winepath -w "$setup")" /S)
-wait "$beside_pid" || true
-restarted=$(probe watch)
-check "exit code 0, the copy's 0, and no Vellora started again ($(value error "$restarted")$(value elevation "$restarted"))" test \
-  "$(value exit_code "$result")|$(value exit_code "$(tr -d '\r' <"$out/beside.txt")")|$(value running "$restarted")" = "0|0|"
+check "installed again, with exit code 0" test "$(value exit_code "$result")" = 0
 rm "$install_dir/README.txt" && mkdir "$install_dir/README.txt"
 result=$(probe run "$(winepath -w "$setup")" /S)
 check "a file it cannot write (README.txt made a folder) fails the install: exit code $(value exit_code "$result")" \
@@ -391,7 +368,7 @@ echo "-- install again, then uninstall.exe /S /REMOVESETTINGS"
 result=$(probe run "$(winepath -w "$setup")" /S)
 check "the installer ends with exit code 0" test "$(value exit_code "$result")" = 0
 uninstall_silently /REMOVESETTINGS
-check "the settings are gone" bash -c "! wine reg query '$settings_key' >/dev/null 2>&1"
+check "the settings are gone" key_missing "$settings_key"
 
 # --- a signed release, with a certificate made here and now
 echo "-- a signed release (throw-away self-signed certificate, no time-stamp)"

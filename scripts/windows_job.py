@@ -11,7 +11,8 @@
       exit code 0 within 10 s; installs over a copy that runs at a stored place
       and runs the entry's QuietUninstallString over the copy started again
       (none when this job runs elevated, as the installer then starts none), as
-      winget does (exit codes, places, folder gone). Exits non-zero on a failure.
+      winget does (exit codes, places; folder, shortcut and entry gone). Exits
+      non-zero on a failure.
   windows_job.py collect <build tree> <tests folder>
       (where the tests were built) fills <tests folder>: the programs of the
       tree's ctest tests, the files their command lines name, and tests.json.
@@ -19,7 +20,7 @@
 On Windows the programs run directly; elsewhere through wine, on the caller's
 DISPLAY and WINEPREFIX. It installs into and uninstalls from this user's
 %LOCALAPPDATA%\\Programs\\Vellora, and refuses to start where Vellora is
-installed already.
+installed already. It needs vellora_install.py beside it.
 """
 import hashlib
 import json
@@ -30,41 +31,8 @@ import sys
 import time
 import xml.etree.ElementTree as ET
 
-WINDOWS = os.name == "nt"
-UNINSTALL_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Vellora"
-results = {"passed": 0, "failed": 0}
-
-
-def check(ok, what):
-    print(("ok   " if ok else "FAIL ") + what, flush=True)
-    results["passed" if ok else "failed"] += 1
-    return ok
-
-
-def win(cmd):
-    return cmd if WINDOWS else ["wine"] + cmd
-
-
-def win_path(path):  # as Windows programs name it
-    path = os.path.abspath(path)
-    if WINDOWS:
-        return path
-    return subprocess.run(["winepath", "-w", path], capture_output=True, text=True,
-                          check=True).stdout.strip()
-
-
-def host_path(path):
-    if WINDOWS:
-        return path
-    return subprocess.run(["winepath", "-u", path], capture_output=True, text=True,
-                          check=True).stdout.strip()
-
-
-def run(cmd, timeout, **kw):  # the exit code, or None when it did not end in time
-    try:
-        return subprocess.run(win(cmd), stdin=subprocess.DEVNULL, timeout=timeout, **kw).returncode
-    except subprocess.TimeoutExpired:
-        return None
+from vellora_install import (WINDOWS, check, host_path, results, run, upgrade_over_running_copy,
+                             win, win_env, win_path)
 
 
 def collect(tree, out):
@@ -148,38 +116,8 @@ def verify_sums(release):  # the installer, if the checksums hold
     return setup if results["failed"] == before else None
 
 
-def reg_query(key, names):  # by reg.exe, which Windows and Wine both have
-    out = subprocess.run(win(["reg", "query", key]), capture_output=True, text=True,
-                         stdin=subprocess.DEVNULL).stdout
-    rows = {r[0]: r[2].strip() for r in (line.split(None, 2) for line in out.splitlines())
-            if len(r) == 3}
-    return tuple(rows.get(name, "") for name in names)
-
-
-def elevated():  # TokenElevationTypeFull, as the installer asks; Wine gives every process one
-    if not WINDOWS:
-        return True
-    from ctypes import byref, c_int, c_void_p, windll
-    token, kind, advapi = c_void_p(), c_int(), windll.advapi32
-    return bool(advapi.OpenProcessToken(c_void_p(-1), 8, byref(token))
-                and advapi.GetTokenInformation(token, 18, byref(kind), 4, byref(c_int()))
-                and kind.value == 2)
-
-
-def place(new=None):  # the mirror's stored place, after storing `new`
-    key = r"HKCU\Software\Korvane\Vellora32\Setting\Window"
-    names = ("Left", "Top", "Right", "Bottom")
-    for name, value in zip(names, new or ()):
-        run(["reg", "add", key, "/v", name, "/t", "REG_DWORD", "/d", str(value), "/f"], 30,
-            stdout=subprocess.DEVNULL)
-    return tuple(int(v, 0) if v else None for v in reg_query(key, names))
-
-
 def try_install(setup):
-    local = os.environ.get("LOCALAPPDATA") if WINDOWS else subprocess.run(
-        ["wine", "cmd", "/c", "echo %LOCALAPPDATA%"], capture_output=True, text=True,
-        stdin=subprocess.DEVNULL).stdout.strip()
-    folder_w = local + "\\Programs\\Vellora"
+    folder_w = win_env("LOCALAPPDATA") + "\\Programs\\Vellora"
     folder = host_path(folder_w)
     if not check(not os.path.exists(folder), f"no Vellora installed yet in {folder_w}"):
         return
@@ -187,58 +125,27 @@ def try_install(setup):
     if not check(code == 0 and os.path.isfile(os.path.join(folder, "vellora.exe")),
                  f"{os.path.basename(setup)} /S: exit code {code}, vellora.exe installed"):
         return
-    # The place Vellora is shown at, through its stored place (Python cannot
-    # move a window under Wine); set elsewhere while it runs, the registry
-    # gets it back only from a copy that stores its real place as it closes.
-    at, elsewhere = (230, 160, 630, 460), (20, 30, 420, 330)
-    # Started again only when not elevated; else no copy stores its place.
-    expected = elsewhere if elevated() else at
     vellora = subprocess.Popen(win([folder_w + "\\vellora.exe"]), stdin=subprocess.DEVNULL)
-    try:
-        time.sleep(5)
-        if check(vellora.poll() is None, "the installed vellora.exe still runs after 5 s"):
-            # Under Wine the process id here is not the Windows one; the name
-            # finds every vellora.exe of the prefix, which the test command
-            # keeps to itself.
-            who = ["/PID", str(vellora.pid)] if WINDOWS else ["/IM", "vellora.exe"]
-            start = time.monotonic()
-            asked = run(["taskkill"] + who, 10)
-            try:
-                code = vellora.wait(max(0.0, 10 - (time.monotonic() - start)))
-            except subprocess.TimeoutExpired:
-                code = None
-            check(asked == 0 and code == 0,
-                  f"taskkill {' '.join(who)}: taskkill's exit code {asked}, vellora.exe's "
-                  + (f"{code} after {time.monotonic() - start:.1f} s" if code is not None
-                     else "none: it still ran after 10 s"))
-        place(at)
-        vellora = subprocess.Popen(win([folder_w + "\\vellora.exe"]), stdin=subprocess.DEVNULL)
-        time.sleep(3)
-        place(elsewhere)
-        code = run([win_path(setup), "/S"], 60)
+    time.sleep(5)
+    if check(vellora.poll() is None, "the installed vellora.exe still runs after 5 s"):
+        # Under Wine the process id here is not the Windows one; the name
+        # finds every vellora.exe of the prefix, which the test command
+        # keeps to itself.
+        who = ["/PID", str(vellora.pid)] if WINDOWS else ["/IM", "vellora.exe"]
+        start = time.monotonic()
+        asked = run(["taskkill"] + who, 10)
         try:
-            old = vellora.wait(15)
+            code = vellora.wait(max(0.0, 10 - (time.monotonic() - start)))
         except subprocess.TimeoutExpired:
-            old = None
-        check(code == 0 and old == 0 and place() == at,
-              f"/S over it, as winget upgrades: exit code {code}, the copy's {old}, "
-              f"its stored place {place()} where it was at {at}")
-        time.sleep(3)  # the copy started again has read it by now
-        place(elsewhere)
-    finally:
-        if vellora.poll() is None:  # a running copy keeps the uninstaller out
-            vellora.kill()
-            vellora.wait()
-        quiet = reg_query(UNINSTALL_KEY, ["QuietUninstallString"])[0]
-        # As winget runs it; wine takes the arguments one by one.
-        code = run(quiet if WINDOWS else quiet.replace('"', "").split(), 120) if quiet else None
-        deadline = time.monotonic() + 30
-        while os.path.exists(folder) and time.monotonic() < deadline:
-            time.sleep(0.2)
-        check(code == 0 and not os.path.exists(folder) and place() == expected,
-              f"{quiet} over that copy: exit code {code}, the install folder "
-              f"{'is still there' if os.path.exists(folder) else 'is gone'}, the place "
-              f"that copy stored as it closed {place()} (expected {expected})")
+            code = None
+        check(asked == 0 and code == 0,
+              f"taskkill {' '.join(who)}: taskkill's exit code {asked}, vellora.exe's "
+              + (f"{code} after {time.monotonic() - start:.1f} s" if code is not None
+                 else "none: it still ran after 10 s"))
+    if vellora.poll() is None:  # a running copy keeps the installer and uninstaller out
+        vellora.kill()
+        vellora.wait()
+    upgrade_over_running_copy(setup)
 
 
 def main(argv):

@@ -13,8 +13,9 @@ import time
 XDOTOOL = "/usr/bin/xdotool"
 IMPORT = "/usr/bin/import"
 
-# Where Vellora keeps its settings, for every script that seeds or reads them.
-APP_KEY = r"HKCU\Software\Korvane\Vellora32"
+# Where Vellora keeps its settings, named once for every script that seeds or reads them.
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts"))
+from vellora_install import SETTINGS_KEY as APP_KEY  # noqa: E402
 SETTING_KEY = APP_KEY + r"\Setting"
 WINDOW_KEY = SETTING_KEY + r"\Window"
 # The program's default settings (settings/setting.h), by their names under SETTING_KEY.
