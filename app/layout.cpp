@@ -112,19 +112,20 @@ Rect MirrorRectFor(const Rect& view, int direction, std::int32_t transparentEdge
 Rect FitMirrorIntoView(const Rect& view, int direction, std::int32_t transparentEdge) noexcept {
   Rect m = MirrorRectFor(view, direction, transparentEdge);
   const Point min = MinTrackSize(direction, transparentEdge);
-  const bool shortWide = std::int64_t{m.right} - m.left < min.x;
-  const bool shortHigh = std::int64_t{m.bottom} - m.top < min.y;
-  if (shortWide) {
-    if (direction == Left)
-      m.left = Narrow(std::int64_t{m.right} - min.x);
-    else
-      m.right = Narrow(std::int64_t{m.left} + min.x);
-  }
-  if (shortHigh) {
-    if (direction == Top)
-      m.top = Narrow(std::int64_t{m.bottom} - min.y);
-    else
-      m.bottom = Narrow(std::int64_t{m.top} + min.y);
+  switch (direction) {
+    case Left:
+      if (std::int64_t{m.right} - m.left < min.x) m.left = Narrow(std::int64_t{m.right} - min.x);
+      break;
+    case Right:
+      if (std::int64_t{m.right} - m.left < min.x) m.right = Narrow(std::int64_t{m.left} + min.x);
+      break;
+    case Top:
+      if (std::int64_t{m.bottom} - m.top < min.y) m.top = Narrow(std::int64_t{m.bottom} - min.y);
+      break;
+    case Bottom:
+      if (std::int64_t{m.bottom} - m.top < min.y) m.bottom = Narrow(std::int64_t{m.top} + min.y);
+      break;
+    default: break;  // no band is cut off the view
   }
   return m;
 }

@@ -57,11 +57,10 @@ Rect ViewRectFor(const Rect& mirror, int direction, std::int32_t transparentEdge
 // The reverse: the mirror window inside a view rectangle.
 Rect MirrorRectFor(const Rect& view, int direction, std::int32_t transparentEdge) noexcept;
 
-// The mirror window fitted into a view rectangle when the side or the band
-// changes: MirrorRectFor, but never smaller than MinTrackSize, so that a wider
-// band cannot leave a window too small to grab. What is missing is added on
-// the reflected side (the view grows there) and, across it, at the right or
-// bottom.
+// The mirror window fitted into a view rectangle when the band widens:
+// MirrorRectFor, but never narrower across the reflected side than
+// MinTrackSize, so that a wider band cannot leave a window too small to grab.
+// What is missing is added on the reflected side (the view grows there).
 Rect FitMirrorIntoView(const Rect& view, int direction, std::int32_t transparentEdge) noexcept;
 
 // The largest width or height the platform gives a window: it cuts larger

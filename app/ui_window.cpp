@@ -418,12 +418,35 @@ void CUIWindow::PlaceView() {
   if (!m_view.m_hWnd || ::IsIconic(m_hWnd)) return;
   RECT r{};
   ::GetWindowRect(m_hWnd, &r);
-  m_view.PlaceAt(ViewRectFor(FromRECT(r), g_setting.Direction, g_setting.TransparentEdge));
+  m_nPlacedEdge = g_setting.TransparentEdge;
+  m_view.PlaceAt(ViewRectFor(FromRECT(r), g_setting.Direction, m_nPlacedEdge));
 }
 
-void CUIWindow::OnTimer() {
-  if (m_view.m_hWnd) m_view.Refresh(g_setting.IsCursorOnlyTick(m_nTickCount));
+Rect CUIWindow::OnTimer() {
+  Rect changed;
+  if (m_view.m_hWnd) {
+    changed = m_view.Refresh(g_setting.IsCursorOnlyTick(m_nTickCount));
+    KeepOwnSurface(changed);
+  }
   m_nTickCount = g_setting.NextTick(m_nTickCount);
+  return changed;
+}
+
+void CUIWindow::KeepOwnSurface(const Rect& changed) {
+  // The window's own surface lies under the view and is seen only in the
+  // shell's previews: it gets all that changed since its last copy, about ten
+  // times a second at most, which spares it a copy and a flush on most
+  // refreshes at the higher rates.
+  constexpr std::int64_t kOwnCopyPeriodUs = 100'000;
+  m_rcOwnStale = UnionRect(m_rcOwnStale, changed);
+  const std::int64_t now = MonotonicMicroseconds();
+  if (IsRectEmpty(m_rcOwnStale) || now < m_nOwnCopyDue) return;
+  {
+    const auto dc = gdi::CWindowDC::Client(m_hWnd);
+    m_view.CopyPictureTo(m_hWnd, dc.Get(), m_rcOwnStale);
+  }
+  m_rcOwnStale = {};
+  m_nOwnCopyDue = now + kOwnCopyPeriodUs;
 }
 
 void CUIWindow::OnDirection(UINT command) {
@@ -438,15 +461,18 @@ void CUIWindow::ApplySettings() {
   StopTimer(true);
   g_setting.Save();
   // Keep the view where it is; only the cut between window and band moves,
-  // unless the window would become smaller than its minimum: then the view
-  // grows on the reflected side. Without a view the window keeps its own
-  // rectangle.
+  // unless a wider band would leave the window smaller than its minimum
+  // across the reflected side: then the view grows on that side. Without a
+  // view the window keeps its own rectangle.
   if (m_view.m_hWnd) {
     RECT r{};
     ::GetWindowRect(m_view.m_hWnd, &r);
-    MoveWindow(
-        ToRECT(FitMirrorIntoView(FromRECT(r), g_setting.Direction, g_setting.TransparentEdge)),
-        true);
+    const Rect view = FromRECT(r);
+    const int side = g_setting.Direction;
+    const std::int32_t band = g_setting.TransparentEdge;
+    MoveWindow(ToRECT(band > m_nPlacedEdge ? FitMirrorIntoView(view, side, band)
+                                           : MirrorRectFor(view, side, band)),
+               true);
     // A window kept at its minimum may not have moved at all, and then no
     // move places the view with its new band.
     PlaceView();

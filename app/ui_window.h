@@ -107,7 +107,12 @@ class CUIWindow : public fw::CWindowImpl<CUIWindow, CWindowW, CUIWindowTraits>,
   int m_nSessionTries = 0;           // registrations tried
   std::int64_t m_nSessionTryAt = 0;  // when the last was tried, microseconds
   int m_nModal = 0;                  // modal dialogs open over the window
-  bool m_bCloseAsked = false;        // a close waits for them to end
+  // What the refreshes changed on the view since the window's own surface last
+  // had a copy of it, and when it may have the next (monotonic microseconds).
+  Rect m_rcOwnStale;
+  std::int64_t m_nOwnCopyDue = 0;
+  std::int32_t m_nPlacedEdge = 0;  // the band the view was last placed with
+  bool m_bCloseAsked = false;      // a close waits for them to end
 
   bool ProcessWindowMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
                             LRESULT& result) override;
@@ -147,8 +152,9 @@ class CUIWindow : public fw::CWindowImpl<CUIWindow, CWindowW, CUIWindowTraits>,
   // A tick of the refresh timer: refreshes when the refresh is due, and sets
   // the timer for the next one.
   void OnRefreshTimer();
-  // One refresh: whole or only around the cursor.
-  void OnTimer();
+  // One refresh: whole or only around the cursor. Returns what it changed on
+  // the view (the view's client coordinates).
+  Rect OnTimer();
   void OnDirection(UINT command);
   // Carries the settings record into the running window: save, fit the
   // window into the view for the current side and band, restart the timer.
@@ -180,6 +186,9 @@ class CUIWindow : public fw::CWindowImpl<CUIWindow, CWindowW, CUIWindowTraits>,
   LRESULT OnCreate();
   void SetIcons();
   void KeepNormalRect();
+  // Gathers what a refresh changed and copies it onto the window's own
+  // surface, ten times a second at most.
+  void KeepOwnSurface(const Rect& changed);
   // Runs a modal dialog, counted, so that a close asked meanwhile waits.
   template <class F>
   void RunModal(F&& run) {

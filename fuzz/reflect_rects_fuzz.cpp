@@ -6,6 +6,8 @@
 // size, negated along the flipped axis; each destination pixel shows the
 // source pixel mirrored about the reflected edge and lies in the paint area.
 // Whenever the exact result can be expressed in 32 bits, it is the result.
+// Unflipping a flipped rectangle gives it back; a union of two holds both and
+// nothing beyond their bounding box.
 #include <cstdint>
 
 #include "fuzz/fuzz_support.h"
@@ -41,7 +43,7 @@ Expected Reference(int direction, const Rect64& window, const Rect64& paint, con
   const Rect64 dc{d.left - ox, d.top - oy, d.right - ox, d.bottom - oy};
   e.dst = vertical ? Rect64{dc.left, dc.bottom - 1, dc.right, dc.top - 1}
                    : Rect64{dc.right - 1, dc.top, dc.left - 1, dc.bottom};
-  e.representable = Fits(e.src) && Fits(e.dst) && Fits(e.src.right - e.src.left) &&
+  e.representable = Fits(e.src) && Fits(e.dst) && Fits(dc) && Fits(e.src.right - e.src.left) &&
                     Fits(e.src.bottom - e.src.top);
   return e;
 }
@@ -93,6 +95,11 @@ void Check(int direction, const Rect& window, const Rect& paint, const Rect& cli
       written = {dst.right + 1 + ox, dst.top + oy, dst.left + 1 + ox, dst.bottom + oy};
     }
     FUZZ_REQUIRE(Contains(Widen(paint), written));
+    // The view copies the unflipped destination onto the screen: exactly the
+    // pixels written, or stale ones would stay.
+    const Rect plain = vertical ? UnflipRectY(got.dst) : UnflipRectX(got.dst);
+    FUZZ_REQUIRE(Widen(plain) == (Rect64{written.left - ox, written.top - oy, written.right - ox,
+                                         written.bottom - oy}));
   }
 
   // Nothing to paint, or nothing to read: nothing is copied.
@@ -107,6 +114,22 @@ void Check(int direction, const Rect& window, const Rect& paint, const Rect& cli
   } else {
     FUZZ_REQUIRE(empty);
   }
+}
+
+// What the partial copies rely on: a flipped rectangle unflips to itself, and
+// the union of what they changed holds both rectangles and nothing beyond
+// their bounding box (every edge is one of theirs). Empty ones count as none.
+void CheckFlipAndUnion(const Rect& a, const Rect& b) {
+  FUZZ_REQUIRE(UnflipRectX(FlipRectX(a)) == a && UnflipRectY(FlipRectY(a)) == a);
+  const Rect u = UnionRect(a, b);
+  const bool ea = IsRectEmpty(a), eb = IsRectEmpty(b);
+  if (ea && eb) return FUZZ_REQUIRE(u == Rect{});
+  FUZZ_REQUIRE(ea || Contains(Widen(u), Widen(a)));
+  FUZZ_REQUIRE(eb || Contains(Widen(u), Widen(b)));
+  const auto edge = [&](auto field) {
+    return (!ea && u.*field == a.*field) || (!eb && u.*field == b.*field);
+  };
+  FUZZ_REQUIRE(edge(&Rect::left) && edge(&Rect::top) && edge(&Rect::right) && edge(&Rect::bottom));
 }
 
 }  // namespace
@@ -142,5 +165,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const Point origin =
       in.ConsumeBool() ? Point{window.left, window.top} : Point{fuzz::Coord(in), fuzz::Coord(in)};
   fuzz::Check(direction, window, paint, clip, origin);
+  fuzz::CheckFlipAndUnion(paint, clip);
   return 0;
 }

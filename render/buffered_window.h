@@ -2,10 +2,10 @@
 // client area and paints the window from it.
 //
 // T supplies
-//   void DrawBuffer(const CTiledMemoryDC& buffer, const Rect& paintRect);
+//   void DrawBuffer(const CTiledMemoryDC& buffer, const Rect& paintRect, bool cursorOnly);
 //     renders `paintRect` (client coordinates) into `buffer`, which is either
-//     m_buffer or, during a resize, the buffer about to replace it;
-//   bool m_bCursorOnly;  cleared before every paint, which redraws everything.
+//     m_buffer or, during a resize, the buffer about to replace it; this
+//     mixin's drawings are all whole (`cursorOnly` false);
 // and chains this map from its own.
 #pragma once
 
@@ -73,8 +73,8 @@ class CBufferedWindowImpl {
     // Drawn before the buffer changes hands, so these strips carry the old
     // frame; the paint that follows every resize draws the new one.
     const int w = std::min(oldWidth, cx), h = std::min(oldHeight, cy);
-    if (h < cy) Derived().DrawBuffer(next, {0, h, cx, cy});
-    if (w < cx) Derived().DrawBuffer(next, {w, 0, cx, h});
+    if (h < cy) Derived().DrawBuffer(next, {0, h, cx, cy}, false);
+    if (w < cx) Derived().DrawBuffer(next, {w, 0, cx, h}, false);
     next.CopyFrom(m_buffer, {0, 0, w, h});
     m_buffer = std::move(next);
   }
@@ -84,9 +84,8 @@ class CBufferedWindowImpl {
   void OnPaint(HWND hwnd) {
     const gdi::CPaintDC dc(hwnd);
     if (!m_buffer.HasTiles()) return;
-    Derived().m_bCursorOnly = false;
     const Rect whole = m_buffer.GetRect();
-    Derived().DrawBuffer(m_buffer, whole);
+    Derived().DrawBuffer(m_buffer, whole, false);
     m_buffer.BitBltTo(dc.Get());
   }
 };

@@ -140,10 +140,12 @@ ReflectRects CalcReflectRects(int direction, const Rect& window, const Rect& pai
                     d.bottom - clientOrigin.y};
     const Rect64 dst = vertical ? Rect64{dc.left, dc.bottom - 1, dc.right, dc.top - 1}
                                 : Rect64{dc.right - 1, dc.top, dc.left - 1, dc.bottom};
-    // The copy takes int extents and positions; one the plane cannot hold is
-    // not made at all.
+    // The copy takes int extents and positions, and the view copies on the
+    // pixels written (the destination unflipped); one the plane cannot hold
+    // is not made at all.
     if (Fits(src.right - src.left) && Fits(src.bottom - src.top) && Fits(dst.left) &&
-        Fits(dst.top) && Fits(dst.right) && Fits(dst.bottom))
+        Fits(dst.top) && Fits(dst.right) && Fits(dst.bottom) && Fits(dc.left) && Fits(dc.top) &&
+        Fits(dc.right) && Fits(dc.bottom))
       return {{Wrap(src.left), Wrap(src.top), Wrap(src.right), Wrap(src.bottom)},
               {Wrap(dst.left), Wrap(dst.top), Wrap(dst.right), Wrap(dst.bottom)}};
   }

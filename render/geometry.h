@@ -76,8 +76,8 @@ struct ReflectRects {
 
 // Source and destination of the mirrored copy of `paint` (screen coordinates)
 // for a view whose window rectangle is `window`, clipped by `clip`. A copy
-// whose extents or destination do not fit 32 bits is not made: the source is
-// then empty, like one that misses the clip.
+// whose extents or destination (flipped or not) do not fit 32 bits is not
+// made: the source is then empty, like one that misses the clip.
 ReflectRects CalcReflectRects(int direction, const Rect& window, const Rect& paint,
                               const Rect& clip, Point clientOrigin) noexcept;
 

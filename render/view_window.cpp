@@ -59,30 +59,14 @@ void CWindow::KeepPlace(WINDOWPOS& pos) const {
 
 Rect CWindow::Refresh(bool cursorOnly) {
   if (!m_buffer.HasTiles()) return {};
-  m_bCursorOnly = cursorOnly;
   // A refresh around the cursor changes a small square at most, or nothing:
   // the rest of the picture on the screen stays as it is, and the compositor
-  // has only that square to redraw.
-  const Rect drawn = DrawBuffer(m_buffer, m_buffer.GetRect());
-  // A whole refresh shows all of it, whatever came over the picture meanwhile.
-  const Rect changed = m_bCursorOnly ? drawn : m_buffer.GetRect();
+  // has only that square to redraw. A whole one shows all of it, whatever
+  // came over the picture meanwhile.
+  const Rect changed = DrawBuffer(m_buffer, m_buffer.GetRect(), cursorOnly);
   if (IsRectEmpty(changed)) return {};
-  {
-    const auto dc = gdi::CWindowDC::Client(m_hWnd);
-    m_buffer.BitBltTo(dc.Get(), changed);
-  }
-  // The owner's surface lies under the view and is seen only in the shell's
-  // previews: it gets about ten pictures a second at most, all that changed
-  // since its last, which spares it a copy and a flush on most refreshes at
-  // the higher rates.
-  m_rcOwnerStale = UnionRect(m_rcOwnerStale, changed);
-  const HWND owner = ::GetWindow(m_hWnd, GW_OWNER);
-  if (owner && ++m_nOwnerWait >= g_setting.RefreshRate / 1000) {
-    const auto ownerDC = gdi::CWindowDC::Client(owner);
-    CopyPictureTo(owner, ownerDC.Get(), m_rcOwnerStale);
-    m_rcOwnerStale = {};
-    m_nOwnerWait = 0;
-  }
+  const auto dc = gdi::CWindowDC::Client(m_hWnd);
+  m_buffer.BitBltTo(dc.Get(), changed);
   return changed;
 }
 
@@ -100,11 +84,10 @@ bool CWindow::CopyPictureTo(HWND window, HDC dc, const Rect& rect) const {
   return copied;
 }
 
-Rect CWindow::DrawBuffer(const CTiledMemoryDC& buffer, const Rect& paintRect) {
+Rect CWindow::DrawBuffer(const CTiledMemoryDC& buffer, const Rect& paintRect, bool cursorOnly) {
   if (!buffer.HasTiles() || paintRect.left == paintRect.right || paintRect.top == paintRect.bottom)
     return {};
 
-  const int direction = g_setting.Direction;  // one value for the mirror and the frame
   RECT windowRect{};
   ::GetWindowRect(m_hWnd, &windowRect);
   const Rect screen = VirtualScreen();
@@ -112,24 +95,20 @@ Rect CWindow::DrawBuffer(const CTiledMemoryDC& buffer, const Rect& paintRect) {
   POINT topLeft = ToPOINT({paintRect.left, paintRect.top});
   POINT bottomRight = ToPOINT({paintRect.right, paintRect.bottom});
   if (::ClientToScreen(m_hWnd, &topLeft)) ::ClientToScreen(m_hWnd, &bottomRight);
-  const Rect paint{topLeft.x, topLeft.y, bottomRight.x, bottomRight.y};
 
-  // Another area than last time (the view moved or changed size), another
-  // side or a narrower frame: what the buffer holds is stale, so start from
-  // black and read everything. Otherwise a view that keeps its place would go
-  // on showing the old side's picture, or the old frame's outer bands,
+  // Read once: one side for the mirror and the frame, one set of widths.
+  const PictureShape shape{{topLeft.x, topLeft.y, bottomRight.x, bottomRight.y},
+                           g_setting.Direction,
+                           g_setting.Edge,
+                           g_setting.ThinEdge,
+                           g_setting.TransparentEdge};
+  // Another shape than the buffer's picture: what the buffer holds is stale,
+  // so start from black and read everything. Otherwise a view that keeps its
+  // place would go on showing the old side's picture, or the old frame,
   // wherever nothing is read again: beyond the screen, and outside the
   // cursor square when whole refreshes are off.
-  const int edge = g_setting.Edge, thinEdge = g_setting.ThinEdge;
-  const bool changed = paint != m_rcLastPaint || direction != m_nLastDirection ||
-                       edge != m_nLastEdge || thinEdge != m_nLastThinEdge;
-  if (changed) {
-    m_bCursorOnly = false;
-    m_rcLastPaint = paint;
-    m_nLastDirection = direction;
-    m_nLastEdge = edge;
-    m_nLastThinEdge = thinEdge;
-  }
+  const bool stale = shape != m_lastShape;
+  const bool whole = stale || !cursorOnly;
 
   POINT cursor{};
   ::GetCursorPos(&cursor);  // a failure leaves (0, 0), which is stored as it is
@@ -137,16 +116,16 @@ Rect CWindow::DrawBuffer(const CTiledMemoryDC& buffer, const Rect& paintRect) {
   m_ptLastCursor = FromPOINT(cursor);
 
   Rect clip = screen;
-  if (m_bCursorOnly)
+  if (!whole)
     clip = IntersectRect(screen,
                          CalcCursorRect(m_ptLastCursor, previous, g_setting.AroundCursorDistance));
 
   POINT origin{};  // stays (0, 0) if the view has gone: the rectangle is then used as it is
   ::ClientToScreen(m_hWnd, &origin);
   const ReflectRects rects =
-      CalcReflectRects(direction, FromRECT(windowRect), paint, clip, FromPOINT(origin));
+      CalcReflectRects(shape.direction, FromRECT(windowRect), shape.area, clip, FromPOINT(origin));
 
-  if (changed) buffer.FillSolidRect(paintRect, kMovedAreaColor);
+  if (stale) buffer.FillSolidRect(paintRect, kMovedAreaColor);
 
   // A plain SRCCOPY read: CAPTUREBLT would add layered windows to the picture
   // and is known to make the cursor flicker.
@@ -156,15 +135,19 @@ Rect CWindow::DrawBuffer(const CTiledMemoryDC& buffer, const Rect& paintRect) {
   // The frame of the view as it is now, also when drawing into a buffer that
   // is about to replace the current one.
   RectList light, dark;
-  g_setting.CalcEdgeRects(m_buffer.GetRect(), direction, light, dark);
+  CSetting::CalcEdgeRects(m_buffer.GetRect(), shape.direction, shape.edge, shape.thinEdge,
+                          shape.transparentEdge, light, dark);
   for (const Rect& r : light) buffer.FillSolidRect(r, kLightBandColor);
   for (const Rect& r : dark) buffer.FillSolidRect(r, kDarkBandColor);
 
-  // Filled, all of it changed; else where the copy landed: the frame, drawn
-  // as before, changed nothing beyond it.
-  if (changed) return paintRect;
+  // Whole, all of it changed; else where the copy landed: the frame, drawn
+  // from the same shape as before, changed nothing beyond it.
+  if (whole) {
+    m_lastShape = shape;
+    return paintRect;
+  }
   if (IsRectEmpty(rects.src)) return {};
-  const bool vertical = direction == Top || direction == Bottom;
+  const bool vertical = shape.direction == Top || shape.direction == Bottom;
   return IntersectRect(paintRect, vertical ? UnflipRectY(rects.dst) : UnflipRectX(rects.dst));
 }
 

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <optional>
 
 #include "framework/message_map.h"
@@ -17,6 +18,20 @@ namespace vl {
 
 using CViewTraits = fw::CWinTraits<WS_POPUP, WS_EX_TOPMOST>;
 
+// What shapes the view's picture, apart from the screen pixels it reads: the
+// screen area drawn, the reflected side and the frame's widths. The picture
+// in the buffer is that of the last whole drawing's shape; a drawing of any
+// other shape is whole, and the frame is drawn from the shape alone.
+struct PictureShape {
+  Rect area;  // screen coordinates
+  std::int32_t direction = Left;
+  std::int32_t edge = 0;
+  std::int32_t thinEdge = 0;
+  std::int32_t transparentEdge = 0;
+
+  friend bool operator==(const PictureShape&, const PictureShape&) = default;
+};
+
 class CWindow : public fw::CWindowImpl<CWindow, fw::CWindowHandle, CViewTraits>,
                 public CBufferedWindowImpl<CWindow> {
  public:
@@ -24,10 +39,10 @@ class CWindow : public fw::CWindowImpl<CWindow, fw::CWindowHandle, CViewTraits>,
   ~CWindow() override { DestroyDetached(); }
 
   // Redraws the buffer and shows it: the whole mirrored area, or with
-  // `cursorOnly` just what lies around the mouse cursor. A view that was
-  // moved or resized since the last drawing is redrawn whole regardless.
-  // Only what the drawing changed is copied onto the view and its owner;
-  // returns that part (client coordinates).
+  // `cursorOnly` just what lies around the mouse cursor. A picture of another
+  // shape than the last whole one (the view moved or resized, another side,
+  // other frame widths) is redrawn whole regardless. Only what the drawing
+  // changed is copied onto the view; returns that part (client coordinates).
   Rect Refresh(bool cursorOnly);
 
   // Copies the part of the picture that lies over `window` into `dc`, a
@@ -45,22 +60,17 @@ class CWindow : public fw::CWindowImpl<CWindow, fw::CWindowHandle, CViewTraits>,
   void PlaceAt(const Rect& rect);
 
   // Renders `paintRect` (client coordinates) of the view into `buffer`: the
-  // mirrored screen area, then the frame of the view's current buffer.
-  // Returns the part of `buffer` that may have changed.
-  Rect DrawBuffer(const CTiledMemoryDC& buffer, const Rect& paintRect);
+  // mirrored screen area, or with `cursorOnly` the part of it around the
+  // cursor, then the frame of the view's current buffer. Returns the part of
+  // `buffer` that may have changed.
+  Rect DrawBuffer(const CTiledMemoryDC& buffer, const Rect& paintRect, bool cursorOnly);
 
   bool ProcessWindowMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
                             LRESULT& result) override;
 
-  bool m_bCursorOnly = false;   // kind of the next DrawBuffer
-  Rect m_rcLastPaint;           // screen area of the last DrawBuffer
-  Point m_ptLastCursor;         // cursor position read by the last DrawBuffer
-  int m_nLastDirection = Left;  // side reflected by the last DrawBuffer
-  int m_nLastEdge = 0;          // frame widths of the last DrawBuffer
-  int m_nLastThinEdge = 0;
+  PictureShape m_lastShape;       // of the last whole DrawBuffer
+  Point m_ptLastCursor;           // cursor position read by the last DrawBuffer
   std::optional<Rect> m_rcPlace;  // where its owner last placed it
-  Rect m_rcOwnerStale;            // what the owner's surface has not had yet
-  int m_nOwnerWait = 0;           // refreshes since the owner's last copy
 
  protected:
   FW_HANDLED_FLAG

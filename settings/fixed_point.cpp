@@ -87,13 +87,17 @@ bool ParseFixedPoint(std::wstring_view text, int decimals, std::int32_t& out) {
   }
 
   // Scale by 10^decimals, taking fraction digits (dropped beyond `decimals`,
-  // zeros after the last one); fail as soon as the result cannot fit.
+  // zeros after the last one). A result that cannot fit saturates as well:
+  // it is a number all the same, only a very large one.
   const std::ptrdiff_t fractionLength = fraction.matched ? fraction.second - fraction.first : 0;
   for (int pos = 0; pos < decimals; ++pos) {
     if (pos >= fractionLength && magnitude == 0) break;  // only zeros follow
     const int digit = pos < fractionLength ? fraction.first[pos] - L'0' : 0;
     magnitude = magnitude * 10 + digit;
-    if (magnitude > limit) return false;
+    if (magnitude > limit) {
+      magnitude = limit;
+      break;
+    }
   }
 
   out = static_cast<std::int32_t>(negative ? -magnitude : magnitude);

@@ -14,8 +14,9 @@ namespace vl {
 std::wstring FormatFixedPoint(std::int32_t value, int decimals, bool keepTrailingZeros);
 
 // Parses an optional sign, decimal digits and an optional fraction; fraction
-// digits beyond `decimals` are dropped. Fails (leaving `out` alone) on any
-// other text and on a result outside the signed 32-bit range.
+// digits beyond `decimals` are dropped, and a number beyond the signed 32-bit
+// range, before or after scaling, saturates to the range's end. Fails
+// (leaving `out` alone) on any other text.
 bool ParseFixedPoint(std::wstring_view text, int decimals, std::int32_t& out);
 
 // Reads an entry as a user typed it: full-width digits, full stop, plus, minus

@@ -43,8 +43,11 @@ std::int32_t CSetting::NextTick(std::int32_t tick) const noexcept {
 
 void CSetting::CalcEdgeRects(const Rect& rect, int direction, RectList& light,
                              RectList& dark) const {
-  const std::int32_t E = Edge, N = ThinEdge, T = TransparentEdge;
+  CalcEdgeRects(rect, direction, Edge, ThinEdge, TransparentEdge, light, dark);
+}
 
+void CSetting::CalcEdgeRects(const Rect& rect, int direction, std::int32_t E, std::int32_t N,
+                             std::int32_t T, RectList& light, RectList& dark) {
   std::int64_t e = 0;
   if (direction == Left || direction == Right) e = std::int64_t{rect.right} - rect.left;
   if (direction == Top || direction == Bottom) e = std::int64_t{rect.bottom} - rect.top;

@@ -52,6 +52,10 @@ class CSetting {
   // Frame bands of `rect` (the view's buffer, client coordinates) for
   // `direction`: the light list is painted first, the dark list over it.
   void CalcEdgeRects(const Rect& rect, int direction, RectList& light, RectList& dark) const;
+  // The same for the given widths (Edge, ThinEdge, TransparentEdge).
+  static void CalcEdgeRects(const Rect& rect, int direction, std::int32_t edge,
+                            std::int32_t thinEdge, std::int32_t transparentEdge, RectList& light,
+                            RectList& dark);
 
   // Registry store (Windows only, setting_store.cpp). Results are for tests
   // and diagnostics; the program goes on whatever they are.

@@ -252,19 +252,18 @@ TEST_F(UIWindowTest, ViewFollowsMovesAndSizesWithItsBand) {
   EXPECT_EQ(WindowRectOf(window.m_view), ViewRectFor(back, Left, 50));
 }
 
-// Whether each of `n` ticks asked for a cursor-only refresh, as the view saw it.
+// Whether each of `n` ticks refreshed only around the cursor: with the cursor
+// far from what the view reflects, such a tick changes nothing on the view.
 std::vector<bool> TickKinds(CUIWindow& w, int n) {
   std::vector<bool> kinds;
-  for (int i = 0; i < n; ++i) {
-    w.OnTimer();
-    kinds.push_back(w.m_view.m_bCursorOnly);
-  }
+  for (int i = 0; i < n; ++i) kinds.push_back(IsRectEmpty(w.OnTimer()));
   return kinds;
 }
 
 TEST_F(UIWindowTest, TickSequenceForEachEntireRefreshRate) {
   Create();
-  window.m_view.Refresh(false);  // settle the view's last paint area
+  ASSERT_TRUE(test::MoveCursorTo(1919, 1079));
+  window.m_view.Refresh(false);
   const struct {
     int rate;
     std::vector<bool> kinds;
@@ -282,6 +281,7 @@ TEST_F(UIWindowTest, TickSequenceForEachEntireRefreshRate) {
 
 TEST_F(UIWindowTest, ChangeOfSideRestartsTheTickCount) {
   Create();
+  ASSERT_TRUE(test::MoveCursorTo(1919, 1079));
   window.m_view.Refresh(false);
   TickKinds(window, 3);
   EXPECT_EQ(window.m_nTickCount, 3);
@@ -303,7 +303,7 @@ TEST_F(UIWindowTest, ChoosingTheCurrentSideDoesNothing) {
 
 TEST_F(UIWindowTest, ChoosingTopKeepsTheViewAndMovesTheCut) {
   Create();
-  window.MoveWindow(400, 300, 400, 300, true);
+  window.MoveWindow(400, 300, 120, 300, true);  // narrower than Top's minimum
   const Rect view = WindowRectOf(window.m_view);
   const Rect before = WindowRectOf(window);
 
@@ -626,6 +626,12 @@ TEST_F(UIWindowTest, TheWindowCarriesTheProgramsIconAndThePicture) {
   // After a refresh the window's own paint equals the view's buffer over it.
   window.MoveWindow(400, 300, 400, 300, true);
   PumpMessages(100);
+  // A change of scale keeps the rectangle (sizes are physical) and loads the icons again.
+  const LRESULT icon = window.SendMessage(WM_GETICON, ICON_BIG);
+  RECT suggested{600, 450, 1200, 900};
+  window.SendMessage(WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+  EXPECT_EQ(WindowRectOf(window), (Rect{400, 300, 800, 600}));
+  EXPECT_NE(window.SendMessage(WM_GETICON, ICON_BIG), icon);
   window.m_view.Refresh(false);
   const auto screen = gdi::CWindowDC::Client(nullptr);
   gdi::CMemDC painted(::CreateCompatibleDC(screen.Get()));
@@ -641,6 +647,20 @@ TEST_F(UIWindowTest, TheWindowCarriesTheProgramsIconAndThePicture) {
     for (int x = 0; x < 400; x += 3)
       wrong += ::GetPixel(painted.Get(), x, y) != ::GetPixel(buffer, x + 50, y);
   EXPECT_EQ(wrong, 0);
+
+  // Whole refreshes at about 30 a second: the window's own surface gets a
+  // copy ten times a second at most, whatever the rate.
+  g_setting.EntireRefreshRate = 1;
+  int copies = 0;
+  const DWORD start = ::GetTickCount();
+  for (int i = 0; i < 15; ++i) {
+    const std::int64_t due = window.m_nOwnCopyDue;
+    window.OnTimer();
+    copies += window.m_nOwnCopyDue != due;
+    ::Sleep(33);
+  }
+  EXPECT_GE(copies, 2);
+  EXPECT_LE(copies, static_cast<int>(::GetTickCount() - start) / 100 + 1);
 }
 
 }  // namespace

@@ -63,7 +63,11 @@ TEST(FixedPoint, ParseAccepted) {
       {L"-99999999999", 0, INT_MIN},
       {L"21474836.47", 2, INT_MAX},
       {L"-21474836.48", 2, INT_MIN},
-      {L"0.000", 40, 0},  // a long scale of zero is zero
+      {L"0.000", 40, 0},             // a long scale of zero is zero
+      {L"99999999999", 2, INT_MAX},  // too large once scaled: saturates as well
+      {L"21474836.48", 2, INT_MAX},
+      {L"-21474836.49", 2, INT_MIN},
+      {L"0.00000000000000000000000000001", 40, INT_MAX},  // 10^11 once scaled
   };
   for (const auto& c : cases) {
     std::int32_t out = 12345;
@@ -97,13 +101,9 @@ TEST(FixedPoint, ParseRejectedLeavesTheValueAlone) {
       {L"12\nabc", 0},
       {L"\x0661\x0662", 0},  // Arabic-Indic digits
       {L"\xFF11\xFF12", 0},  // full-width digits: only an entry's reading narrows them
-      {L"99999999999", 2},   // saturated, then too large once scaled
-      {L"21474836.48", 2},
-      {L"-21474836.49", 2},
       {L"5", -1},
-      {many, 2},
-      {std::wstring(L"1.") + many, 20},
-      {L"0.00000000000000000000000000001", 40},  // 10^11 once scaled
+      {many + L"x", 2},
+      {std::wstring(L"1.") + many + L".", 20},
   };
   for (const auto& c : cases) {
     std::int32_t out = 777;

@@ -504,7 +504,7 @@ class MirrorTest(unittest.TestCase):
     # copies onto the view, however a refresh draws.
     def test_refresh_rate_is_the_rate_set(self):
         log = os.path.join(WORK, "copies.log")
-        shown, wakeups = {}, {}
+        shown, wakeups, stalls = {}, {}, {}
         # Where a refresh around the cursor changes the picture, so that every
         # refresh copies something onto the view.
         l, t, r, b = PLACES[LEFT][1]
@@ -525,10 +525,19 @@ class MirrorTest(unittest.TestCase):
                 wakeups[tick, rate] = sum(w[1:2] == ["timer"] for w in lines) / max(len(stamps), 1)
                 # The first second is the start's: its paints, and the shows.
                 stamps = [t for t in stamps if stamps and t >= stamps[0] + 1_000_000]
-                self.assertGreater(len(stamps), 10, (tick, rate))
-                shown[tick, rate] = (len(stamps) - 1) / ((stamps[-1] - stamps[0]) / 1e6)
+                # A gap of more than two periods is the machine's stall, not the
+                # schedule's (which never catches up in a burst): it is left out
+                # of the time base and reported. A schedule slow by design, with
+                # gaps of 1.5 periods, still counts in full.
+                gaps = [b - a for a, b in zip(stamps, stamps[1:])]
+                kept = [g for g in gaps if g <= 2_000_000 / rate]
+                self.assertGreater(len(kept), 10, (tick, rate, gaps))
+                shown[tick, rate] = len(kept) / (sum(kept) / 1e6)
+                stalls[tick, rate] = (len(gaps) - len(kept), (sum(gaps) - sum(kept)) / 1000)
         print(" shown a second (tick, set): " + ", ".join(
             f"{t}/{r}: {v:.2f}" for (t, r), v in shown.items()), end="", file=sys.stderr)
+        print(" stalls left out (tick/set: count, ms): " + ", ".join(
+            f"{t}/{r}: {n}, {ms:.0f}" for (t, r), (n, ms) in stalls.items()), end="", file=sys.stderr)
         print(" timer wake-ups a refresh: " + ", ".join(
             f"{t}/{r}: {v:.2f}" for (t, r), v in wakeups.items()), end="", file=sys.stderr)
         for (tick, rate), value in shown.items():

@@ -27,21 +27,20 @@ class CRecordingView
   struct Call {
     Rect rect;
     bool intoOwnBuffer;    // false: into the buffer that a resize is building
-    bool cursorOnly;       // m_bCursorOnly as the call found it
+    bool cursorOnly;       // as the call was asked
     bool oldPictureThere;  // the buffer already held the old picture at (0, 0)
 
     friend bool operator==(const Call&, const Call&) = default;
   };
   std::vector<Call> calls;
-  bool m_bCursorOnly = true;
 
-  void DrawBuffer(const CTiledMemoryDC& buffer, const Rect& paintRect) {
+  void DrawBuffer(const CTiledMemoryDC& buffer, const Rect& paintRect, bool cursorOnly) {
     const bool own = &buffer == &m_buffer;
     bool oldPictureThere = false;
     if (!own && m_buffer.HasTiles() && buffer.HasTiles())
       oldPictureThere = ::GetPixel(buffer.GetTiles().front()->GetDC(), 0, 0) ==
                         ::GetPixel(m_buffer.GetTiles().front()->GetDC(), 0, 0);
-    calls.push_back({paintRect, own, m_bCursorOnly, oldPictureThere});
+    calls.push_back({paintRect, own, cursorOnly, oldPictureThere});
     buffer.FillSolidRect(paintRect, ColorOfCall(calls.size()));
   }
 
@@ -95,7 +94,7 @@ TEST(BufferedWindow, ResizeDrawsTheNewStripsThenCopiesTheSharedPart) {
                                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE));
 
     std::vector<CRecordingView::Call> expected;
-    for (const Rect& r : step.strips) expected.push_back({r, false, true, false});
+    for (const Rect& r : step.strips) expected.push_back({r, false, false, false});
     EXPECT_EQ(view.calls, expected);
     if (step.cx == 0 || step.cy == 0) {
       EXPECT_FALSE(view.m_buffer.HasTiles());
@@ -141,7 +140,6 @@ TEST(BufferedWindow, PaintRedrawsTheWholeBufferAndCopiesItToTheWindow) {
 
   const std::vector<CRecordingView::Call> expected{{{0, 0, 100, 80}, true, false, false}};
   EXPECT_EQ(view.calls, expected);
-  EXPECT_FALSE(view.m_bCursorOnly);
   const COLORREF painted = ColorOfCall(1);
   const gdi::CWindowDC dc = gdi::CWindowDC::Client(view);
   EXPECT_EQ(::GetPixel(dc.Get(), 0, 0), painted);

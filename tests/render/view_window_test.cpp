@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <memory>
 #include <sstream>
 #include <utility>
 
@@ -157,38 +158,56 @@ TEST_P(MirrorPixels, EveryPixelShowsItsMirrorSourceOrWhatLiesBeyondTheScreen) {
   const Rect moved = OffsetRect(c.view, c.move.x, c.move.y);
   ASSERT_TRUE(view.SetWindowPos(nullptr, moved.left, moved.top, 0, 0,
                                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE));
-  view.Refresh(true);
+  EXPECT_EQ(view.Refresh(true), view.m_buffer.GetRect()) << "all of it copied";
   EXPECT_TRUE(AllPixels(Snapshot(view.m_buffer), Mirrored(c.direction, moved, 0, kBlack)))
       << "refresh after the move";
 }
 
-// A change of side, or a narrower frame, with the view left where it is:
-// where the new source lies beyond the screen the view must show black, not
-// what the last drawing left there (the old side's picture, the old frame).
-TEST_F(ViewTest, ChangeOfSideOrFrameClearsWhatCannotBeReadAgain) {
+// What shapes the picture, changed a field at a time with the view left
+// where it is: the next refresh, though only around the cursor (as with
+// "Entire update rate" 0), redraws and copies the whole view and shows what a
+// fresh start shows: black where the new source lies beyond the screen, not
+// what the last drawing left there (the old side's picture, frame or band).
+TEST_F(ViewTest, AnyChangeOfWhatShapesThePictureRedrawsItWhole) {
   const Rect leftView{100, 300, 300, 420};  // Right reads on screen, Left partly beyond it
   const Rect topView{800, 60, 920, 260};
+  struct Shape {
+    int direction, edge, thinEdge, band;
+  };
   const struct {
     const char* what;
     Rect view;
-    int from, to;
-    int edgeBefore;  // Edge and ThinEdge before; 0 after
+    Shape before, after;
   } cases[] = {
-      {"right to left", leftView, Right, Left, 0},
-      {"bottom to top", topView, Bottom, Top, 0},
-      {"narrower frame", leftView, Left, Left, 12},
+      {"right to left", leftView, {Right, 0, 0, 50}, {Left, 0, 0, 50}},
+      {"bottom to top", topView, {Bottom, 0, 0, 50}, {Top, 0, 0, 50}},
+      {"narrower frame", leftView, {Left, 12, 12, 50}, {Left, 0, 0, 50}},
+      {"Edge", leftView, {Left, 12, 0, 50}, {Left, 3, 0, 50}},
+      {"ThinEdge", leftView, {Left, 4, 12, 50}, {Left, 4, 2, 50}},
+      {"TransparentEdge", leftView, {Left, 4, 8, 50}, {Left, 4, 8, 3}},
   };
+  const auto use = [](const Shape& s) {
+    g_setting.Direction = s.direction;
+    g_setting.Edge = s.edge;
+    g_setting.ThinEdge = s.thinEdge;
+    g_setting.TransparentEdge = s.band;
+  };
+  ASSERT_TRUE(test::MoveCursorTo(1900, 1000));  // far from every source: a square reads nothing
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    g_setting.Direction = c.from;
-    g_setting.Edge = g_setting.ThinEdge = c.edgeBefore;
-    CWindow window;
-    ASSERT_TRUE(OpenView(window, c.view));
-    window.Refresh(false);
-    g_setting.Direction = c.to;
-    g_setting.Edge = g_setting.ThinEdge = 0;
-    window.Refresh(false);
-    EXPECT_TRUE(AllPixels(Snapshot(window.m_buffer), Mirrored(c.to, c.view, 0, kBlack)));
+    use(c.before);
+    auto window = std::make_unique<CWindow>();
+    ASSERT_TRUE(OpenView(*window, c.view));
+    window->Refresh(false);
+    use(c.after);
+    EXPECT_EQ(window->Refresh(true), window->m_buffer.GetRect());
+    const CImage shown = Snapshot(window->m_buffer);
+    window.reset();
+    CWindow fresh;
+    ASSERT_TRUE(OpenView(fresh, c.view));
+    fresh.Refresh(false);
+    EXPECT_TRUE(
+        AllPixels(Snapshot(fresh.m_buffer), [&](int x, int y) { return shown.Pixel(x, y); }));
   }
 }
 
@@ -304,17 +323,17 @@ TEST_F(ViewTest, WithoutBufferOrAreaNothingIsDrawnOrRemembered) {
   ASSERT_TRUE(test::MoveCursorTo(40, 40));
   view.Refresh(false);
   EXPECT_EQ(view.m_ptLastCursor, Point{});
-  EXPECT_EQ(view.m_rcLastPaint, Rect{});
+  EXPECT_EQ(view.m_lastShape, PictureShape{});
 
   ASSERT_TRUE(view.MoveWindow(100, 300, 200, 120, false));
   ASSERT_TRUE(view.m_buffer.HasTiles()) << "a later size builds the buffer";
-  const Rect lastPaint = view.m_rcLastPaint;
+  const PictureShape lastShape = view.m_lastShape;
   const Point lastCursor = view.m_ptLastCursor;
   const CImage picture = Snapshot(view.m_buffer);
   ASSERT_TRUE(test::MoveCursorTo(70, 70));
   for (const Rect empty : {Rect{10, 10, 10, 50}, Rect{10, 10, 50, 10}}) {
-    view.DrawBuffer(view.m_buffer, empty);
-    EXPECT_EQ(view.m_rcLastPaint, lastPaint);
+    view.DrawBuffer(view.m_buffer, empty, false);
+    EXPECT_EQ(view.m_lastShape, lastShape);
     EXPECT_EQ(view.m_ptLastCursor, lastCursor);
     EXPECT_TRUE(
         AllPixels(Snapshot(view.m_buffer), [&](int x, int y) { return picture.Pixel(x, y); }));

@@ -208,14 +208,18 @@ TEST_F(SettingSheetTest, OkStoresTheEntriesClampedOrNoneWhileOneIsNotANumber) {
        kNone,
        {2997, 12, 3, 0, 8, 100}},
       {{L"", L"0", L"0", L"0", L"0", L"0"}, kNone, {1, 0, 0, 0, 0, 0}},
-      {{L"0", L"99999999999", L"abc", L"", L"+3", L"1e3"}, 2, {}},
+      // Beyond the 32-bit range, or beyond it once scaled: brought into range.
+      {{L"0.001", L"99999999999", L"0", L"0", L"0", L"0"}, kNone, {1, 9999, 0, 0, 0, 0}},
+      {{L"99999999", L"0", L"0", L"0", L"0", L"0"}, kNone, {5000, 0, 0, 0, 0, 0}},
+      {{L"-99999999", L"0", L"0", L"0", L"0", L"0"}, kNone, {1, 0, 0, 0, 0, 0}},
+      {{L"0", L"9", L"abc", L"", L"+3", L"1e3"}, 2, {}},
       {{L"1,5", L"1", L"1", L"1", L"1", L"1"}, 0, {}},  // a decimal comma
       {{L"5", L"10/s", L"1", L"1", L"1", L"1"}, 1, {}},
       {{L"5", L"1", L"1", L"1", L"1", L"\x0661\x0662"}, 5, {}},
       {{L"5", L"1", L"1", L"1", L"--1", L"1,000"}, 4, {}},
-      {{L"0.001", L"+-1", L".5", L"12a", manyLetters, L"100"}, 1, {}},
+      {{L"1", L"+-1", L".5", L"12a", manyLetters, L"100"}, 1, {}},
       {{L"1", L"1", L"1", L"1", manyLetters, L"100"}, 4, {}},
-      {{L"99999999999", L"9", L"8", L"7", L"6", L"5"}, 0, {}},  // too large once scaled
+      {{L"99999999999", L"9", L"8", L"7", L"6", L"5"}, kNone, {5000, 9, 8, 7, 6, 5}},
   };
   for (const auto& c : cases) {
     g_setting = start;
