@@ -62,7 +62,7 @@ int CursorForHitCode(int code) noexcept {
 }
 
 Point MinTrackSize(int direction, std::int32_t transparentEdge) noexcept {
-  const std::int32_t s = transparentEdge > 100 ? transparentEdge : 100;
+  const std::int32_t s = transparentEdge > kMinSide ? transparentEdge : kMinSide;
   const std::int32_t twice = Narrow(2 * std::int64_t{s});
   switch (direction) {
     case Left:
@@ -146,19 +146,19 @@ Rect DefaultPlacement(const Rect& work, int direction, std::int32_t te) noexcept
   switch (direction) {
     case Top:
       l = x0, r = x0 + qw, b = cy + qh;
-      t = cy + TE >= B ? B - 100 : cy + TE;
+      t = cy + TE >= B ? B - kMinSide : cy + TE;
       break;
     case Right:
       l = cx - qw, t = y0, b = y0 + qh;
-      r = cx - TE <= L ? L + 100 : cx - TE;
+      r = cx - TE <= L ? L + kMinSide : cx - TE;
       break;
     case Bottom:
       l = x0, t = cy - qh, r = x0 + qw;
-      b = cy - TE <= T ? T + 100 : cy - TE;
+      b = cy - TE <= T ? T + kMinSide : cy - TE;
       break;
     default:  // Left, and any side the menu does not know
       t = y0, r = cx + qw, b = y0 + qh;
-      l = cx + TE >= R ? R - 100 : cx + TE;
+      l = cx + TE >= R ? R - kMinSide : cx + TE;
       break;
   }
   return {Narrow(l), Narrow(t), Narrow(r), Narrow(b)};

@@ -40,6 +40,10 @@ int HitTest(const Rect& window, std::int32_t x, std::int32_t y) noexcept;
 // The system cursor id (IDC_*) for a hit-test code; 0 for codes with none.
 int CursorForHitCode(int code) noexcept;
 
+// The mirror window's least extent across the reflected side (along it, twice
+// that): a wider band raises it to the band's width.
+inline constexpr std::int32_t kMinSide = 100;
+
 // Minimum tracking size of the mirror window.
 Point MinTrackSize(int direction, std::int32_t transparentEdge) noexcept;
 

@@ -178,9 +178,9 @@ Row Measure(SIZE size, int side, int rounds, const vl::Rect& screen) {
   const RECT r = vl::ToRECT(place);
 
   {
-    // The mirror window that owns the view in the program, which each refresh
-    // copies the picture onto as well; over the whole view, a little more
-    // than the program's.
+    // The mirror window that owns the view in the program. The program copies
+    // the picture onto it at most ten times a second, apart from the
+    // refresh, so the figures here leave that copy out.
     const COwner owner(r);
     vl::CWindow view;
     if (!view.Create(owner.hwnd, &r)) return row;

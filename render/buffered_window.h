@@ -2,10 +2,11 @@
 // client area and paints the window from it.
 //
 // T supplies
-//   void DrawBuffer(const CTiledMemoryDC& buffer, const Rect& paintRect, bool cursorOnly);
+//   Rect DrawBuffer(const CTiledMemoryDC& buffer, const Rect& paintRect, bool cursorOnly);
 //     renders `paintRect` (client coordinates) into `buffer`, which is either
-//     m_buffer or, during a resize, the buffer about to replace it; this
-//     mixin's drawings are all whole (`cursorOnly` false);
+//     m_buffer or, during a resize, the buffer about to replace it, and
+//     returns what it drew (this mixin does not need it); this mixin's
+//     drawings are all whole (`cursorOnly` false);
 // and chains this map from its own.
 #pragma once
 
