@@ -76,7 +76,7 @@ bool CUIWindow::ProcessWindowMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
       break;          // no dialog open: DefWindowProcW destroys the window
     case WM_DESTROY:  // passes on, to the timer mixin below, which stops the timer
       map.PassOn([&] {
-        m_cloakHook.Reset();
+        m_cloakHook.reset();
         if (m_bSessionWatched && m_system->UnRegisterSessionNotification)
           m_system->UnRegisterSessionNotification(hwnd);
         m_bSessionWatched = false;
@@ -211,7 +211,7 @@ LRESULT CUIWindow::OnCreate() {
   WatchSession(MonotonicMicroseconds());
   // Told of cloaking (another virtual desktop), so as to read nothing while
   // it lasts. Out of context: the events come through this thread's queue.
-  m_cloakHook.Reset(::SetWinEventHook(EVENT_OBJECT_CLOAKED, EVENT_OBJECT_UNCLOAKED, nullptr,
+  m_cloakHook.reset(::SetWinEventHook(EVENT_OBJECT_CLOAKED, EVENT_OBJECT_UNCLOAKED, nullptr,
                                       &OnCloakEvent, 0, 0, WINEVENT_OUTOFCONTEXT));
   m_visibility.cloaked = AskCloaked();
   SetTextFromResource(kCaptionId, false);

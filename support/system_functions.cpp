@@ -3,15 +3,16 @@
 namespace my {
 
 const SystemFunctions& SystemFunctions::Get() {
-  static const CLibrary dwm(L"dwmapi.dll");
-  static const CLibrary wts(L"wtsapi32.dll");
+  static const CLibrary dwm = LoadSystemLibrary(L"dwmapi.dll");
+  static const CLibrary wts = LoadSystemLibrary(L"wtsapi32.dll");
   static const SystemFunctions functions = [] {
     SystemFunctions f;
-    f.GetWindowAttribute = dwm.Function<decltype(f.GetWindowAttribute)>("DwmGetWindowAttribute");
-    f.RegisterSessionNotification =
-        wts.Function<decltype(f.RegisterSessionNotification)>("WTSRegisterSessionNotification");
-    f.UnRegisterSessionNotification =
-        wts.Function<decltype(f.UnRegisterSessionNotification)>("WTSUnRegisterSessionNotification");
+    f.GetWindowAttribute =
+        LibraryFunction<decltype(f.GetWindowAttribute)>(dwm, "DwmGetWindowAttribute");
+    f.RegisterSessionNotification = LibraryFunction<decltype(f.RegisterSessionNotification)>(
+        wts, "WTSRegisterSessionNotification");
+    f.UnRegisterSessionNotification = LibraryFunction<decltype(f.UnRegisterSessionNotification)>(
+        wts, "WTSUnRegisterSessionNotification");
     return f;
   }();
   return functions;

@@ -454,7 +454,7 @@ TEST_F(UIWindowTest, MissingSystemFunctionsTurnTheirFeaturesOff) {
 
     // Where no event tells of cloaking, a due refresh asks; while cloaked the
     // timer wakes once a second to ask again, and the first refresh after is whole.
-    w.m_cloakHook.Reset();
+    w.m_cloakHook.reset();
     cloaked = true;
     PumpMessages(150);  // the refresh is due
     w.SendMessage(WM_TIMER, kRefreshTimerId);
