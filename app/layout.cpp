@@ -7,8 +7,8 @@ namespace {
 std::int32_t Narrow(std::int64_t v) noexcept { return static_cast<std::int32_t>(v); }
 
 // Widen (sign +1) or narrow (sign -1) `r` by `by` on `side`.
-Rect Grow(Rect r, int side, std::int32_t by, int sign) noexcept {
-  const std::int64_t d = std::int64_t{by} * sign;
+Rect Grow(Rect r, int side, std::int64_t by, int sign) noexcept {
+  const std::int64_t d = by * sign;
   switch (side) {
     case Left: r.left = Narrow(r.left - d); break;
     case Top: r.top = Narrow(r.top - d); break;
@@ -110,24 +110,14 @@ Rect MirrorRectFor(const Rect& view, int direction, std::int32_t transparentEdge
 }
 
 Rect FitMirrorIntoView(const Rect& view, int direction, std::int32_t transparentEdge) noexcept {
-  Rect m = MirrorRectFor(view, direction, transparentEdge);
+  const Rect m = MirrorRectFor(view, direction, transparentEdge);
   const Point min = MinTrackSize(direction, transparentEdge);
-  switch (direction) {
-    case Left:
-      if (std::int64_t{m.right} - m.left < min.x) m.left = Narrow(std::int64_t{m.right} - min.x);
-      break;
-    case Right:
-      if (std::int64_t{m.right} - m.left < min.x) m.right = Narrow(std::int64_t{m.left} + min.x);
-      break;
-    case Top:
-      if (std::int64_t{m.bottom} - m.top < min.y) m.top = Narrow(std::int64_t{m.bottom} - min.y);
-      break;
-    case Bottom:
-      if (std::int64_t{m.bottom} - m.top < min.y) m.bottom = Narrow(std::int64_t{m.top} + min.y);
-      break;
-    default: break;  // no band is cut off the view
-  }
-  return m;
+  const bool vertical = direction == Top || direction == Bottom;
+  const std::int64_t across =
+      vertical ? std::int64_t{m.bottom} - m.top : std::int64_t{m.right} - m.left;
+  const std::int64_t least = vertical ? min.y : min.x;
+  // What is missing goes onto the reflected side, where the view grows.
+  return across < least ? Grow(m, direction, least - across, 1) : m;
 }
 
 bool FitsWindowExtent(const Rect& r) noexcept {

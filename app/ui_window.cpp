@@ -372,7 +372,7 @@ void CUIWindow::OnRefreshTimer() {
       SetVisibility(v);
       return;
     }
-    OnTimer();
+    KeepOwnSurface(OnTimer(), now);
   }
   // Set again after every tick, also when the period stays: a timer left
   // running counts from its own expiry, not from now, and would come early
@@ -424,22 +424,18 @@ void CUIWindow::PlaceView() {
 
 Rect CUIWindow::OnTimer() {
   Rect changed;
-  if (m_view.m_hWnd) {
-    changed = m_view.Refresh(g_setting.IsCursorOnlyTick(m_nTickCount));
-    KeepOwnSurface(changed);
-  }
+  if (m_view.m_hWnd) changed = m_view.Refresh(g_setting.IsCursorOnlyTick(m_nTickCount));
   m_nTickCount = g_setting.NextTick(m_nTickCount);
   return changed;
 }
 
-void CUIWindow::KeepOwnSurface(const Rect& changed) {
+void CUIWindow::KeepOwnSurface(const Rect& changed, std::int64_t now) {
   // The window's own surface lies under the view and is seen only in the
   // shell's previews: it gets all that changed since its last copy, about ten
   // times a second at most, which spares it a copy and a flush on most
   // refreshes at the higher rates.
   constexpr std::int64_t kOwnCopyPeriodUs = 100'000;
   m_rcOwnStale = UnionRect(m_rcOwnStale, changed);
-  const std::int64_t now = MonotonicMicroseconds();
   if (IsRectEmpty(m_rcOwnStale) || now < m_nOwnCopyDue) return;
   {
     const auto dc = gdi::CWindowDC::Client(m_hWnd);

@@ -155,6 +155,9 @@ class CUIWindow : public fw::CWindowImpl<CUIWindow, CWindowW, CUIWindowTraits>,
   // One refresh: whole or only around the cursor. Returns what it changed on
   // the view (the view's client coordinates).
   Rect OnTimer();
+  // Gathers what a refresh changed and copies it onto the window's own
+  // surface at `now` (monotonic microseconds), ten times a second at most.
+  void KeepOwnSurface(const Rect& changed, std::int64_t now);
   void OnDirection(UINT command);
   // Carries the settings record into the running window: save, fit the
   // window into the view for the current side and band, restart the timer.
@@ -186,9 +189,6 @@ class CUIWindow : public fw::CWindowImpl<CUIWindow, CWindowW, CUIWindowTraits>,
   LRESULT OnCreate();
   void SetIcons();
   void KeepNormalRect();
-  // Gathers what a refresh changed and copies it onto the window's own
-  // surface, ten times a second at most.
-  void KeepOwnSurface(const Rect& changed);
   // Runs a modal dialog, counted, so that a close asked meanwhile waits.
   template <class F>
   void RunModal(F&& run) {
